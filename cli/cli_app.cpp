@@ -1,0 +1,215 @@
+#include "cli/cli_app.h"
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string_view>
+#include <system_error>
+
+#include "ini/file_access.h"
+#include "merge/merge_command.h"
+
+namespace ombrix {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kProgram = "ombrix-merge";
+
+constexpr std::string_view kUsage =
+    "Usage: ombrix-merge [--policy replace-all|keep-playable|keep-existing] [-o OUTPUT] [--quiet]\n"
+    "                    NEW_KEYS FILE_TO_UPDATE\n";
+
+constexpr std::string_view kHelp =
+    "Copies the keys of NEW_KEYS, a newer copy of a game list, into FILE_TO_UPDATE, your own copy,\n"
+    "one key at a time, and keeps every other byte of your file as it was.\n"
+    "\n"
+    "Options:\n"
+    "  --policy POLICY  which keys are written:\n"
+    "                     replace-all    every key gets the new value\n"
+    "                     keep-playable  games whose Comment says Playable are left alone (default)\n"
+    "                     keep-existing  only keys your file lacks, or has empty, are written\n"
+    "  -o, --output OUTPUT\n"
+    "                   write the merged list to OUTPUT, which starts as a copy of FILE_TO_UPDATE;\n"
+    "                   without it FILE_TO_UPDATE is merged in place after a backup copy\n"
+    "                   (name.ini is backed up as name.bak, any other name as name.bak added)\n"
+    "  -q, --quiet      no progress line on a terminal\n"
+    "  -h, --help       this text\n"
+    "\n"
+    "The last line printed is \"N lines changed.\", the number of key lines written.\n"
+    "Exit status: 0 merged, 1 error (nothing written unless the files were usable), 2 wrong usage.\n";
+
+struct CliOptions {
+  MergePolicy policy = MergePolicy::KeepPlayable;
+  std::optional<fs::path> output;
+  bool quiet = false;
+  bool help = false;
+  std::vector<std::string> files;
+};
+
+std::optional<MergePolicy> parsePolicy(std::string_view name) {
+  if (name == "replace-all") {
+    return MergePolicy::ReplaceAll;
+  }
+  if (name == "keep-playable") {
+    return MergePolicy::KeepPlayable;
+  }
+  if (name == "keep-existing") {
+    return MergePolicy::KeepExisting;
+  }
+  return std::nullopt;
+}
+
+// Parses args into options; on wrong usage returns the reason.
+std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOptions& options) {
+  bool onlyFiles = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    auto valueOf = [&](std::string_view option) -> std::optional<std::string> {
+      if (arg.size() > option.size() && arg.starts_with(option) && arg[option.size()] == '=') {
+        return std::string(arg.substr(option.size() + 1));
+      }
+      if (arg == option && i + 1 < args.size()) {
+        return args[++i];
+      }
+      return std::nullopt;
+    };
+    if (onlyFiles || arg == "-" || !arg.starts_with('-')) {
+      options.files.emplace_back(arg);
+    } else if (arg == "--") {
+      onlyFiles = true;
+    } else if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg.starts_with("--policy")) {
+      const std::optional<std::string> name = valueOf("--policy");
+      const std::optional<MergePolicy> policy = name ? parsePolicy(*name) : std::nullopt;
+      if (!policy) {
+        return "--policy needs one of replace-all, keep-playable, keep-existing";
+      }
+      options.policy = *policy;
+    } else if (arg == "-o" || arg.starts_with("--output")) {
+      std::optional<std::string> output = arg == "-o" ? valueOf("-o") : valueOf("--output");
+      if (!output || output->empty()) {
+        return std::string(arg) + " needs a file name";
+      }
+      options.output = fs::path(*output);
+    } else {
+      return "unknown option " + std::string(arg);
+    }
+  }
+  if (!options.help && options.files.size() != 2) {
+    return "expected NEW_KEYS and FILE_TO_UPDATE";
+  }
+  return std::nullopt;
+}
+
+std::string whyUnusable(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) {
+    return "does not exist";
+  }
+  if (fs::is_directory(status)) {
+    return "is a folder, not a file";
+  }
+  if (!fs::is_regular_file(status)) {
+    return "is not a regular file";
+  }
+  return fs::file_size(path, error) == 0 && !error ? "is empty" : "cannot be read";
+}
+
+class CliHost final : public MergeHost {
+ public:
+  CliHost(const CliOptions& options, std::ostream& err, bool showProgressLine)
+      : options_(options), err_(err), showProgressLine_(showProgressLine) {}
+
+  fs::path newKeysPath() override { return fs::path(options_.files[0]); }
+  fs::path fileToUpdatePath() override { return fs::path(options_.files[1]); }
+  MergePolicy policy() override { return options_.policy; }
+
+  void browseForFile(int index) override {
+    const bool newKeys = index == 1;
+    const fs::path path = newKeys ? newKeysPath() : fileToUpdatePath();
+    err_ << kProgram << ": " << (newKeys ? "the file with the new keys '" : "the file to be updated '")
+         << path.string() << "' " << whyUnusable(path) << '\n';
+  }
+
+  fs::path askOutputPath(const fs::path& fileToUpdate) override {
+    return options_.output.value_or(fileToUpdate);
+  }
+
+  void showProgress(std::string_view text) override {
+    if (!showProgressLine_) {
+      return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - lastDrawn_ < kRedrawInterval) {
+      return;
+    }
+    err_ << '\r' << text << std::flush;
+    drawn_ = true;
+    lastDrawn_ = now;
+  }
+
+  void endProgress() override {
+    if (drawn_) {
+      err_ << "\r\033[K" << std::flush;
+    }
+  }
+
+  void showMessage(std::string_view text) override { message_ = text; }
+
+  const std::string& message() const { return message_; }
+
+ private:
+  static constexpr auto kRedrawInterval = std::chrono::milliseconds(30);
+
+  const CliOptions& options_;
+  std::ostream& err_;
+  bool showProgressLine_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point lastDrawn_;
+  std::string message_;
+};
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, CliTerminal terminal) {
+  CliOptions options;
+  if (const std::optional<std::string> problem = parseArgs(args, options)) {
+    err << kProgram << ": " << *problem << '\n' << kUsage << "Try 'ombrix-merge --help'.\n";
+    return kExitUsage;
+  }
+  if (options.help) {
+    out << kUsage << '\n' << kHelp;
+    return kExitSuccess;
+  }
+
+  CliHost host(options, err, terminal.errorIsTerminal && !options.quiet);
+  const MergeReport report = runMergeCommand(host);
+  switch (report.outcome) {
+    case MergeOutcome::Merged:
+    case MergeOutcome::Failed:
+      if (!report.backup.empty()) {
+        out << "Backup written to '" << report.backup.string() << "'.\n";
+      }
+      out << host.message() << '\n';
+      if (report.outcome == MergeOutcome::Failed) {
+        err << kProgram << ": " << report.failure << '\n';
+        return kExitFailure;
+      }
+      return kExitSuccess;
+    case MergeOutcome::Refused:
+      err << kProgram << ": " << host.message() << '\n';
+      return kExitFailure;
+    case MergeOutcome::NeedsFile:
+    case MergeOutcome::Cancelled:
+      return kExitFailure;
+  }
+  return kExitFailure;
+}
+
+}  // namespace ombrix

@@ -1,0 +1,25 @@
+#pragma once
+
+// ombrix-merge: the merge command run from the command line. The logic lives here, apart from main(), so
+// that tests can run it with its output captured.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace ombrix {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CliTerminal {
+  // Whether standard error is a terminal, so the progress line can be redrawn in place.
+  bool errorIsTerminal = false;
+};
+
+// Runs ombrix-merge with args (without the program name) and returns the exit status.
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           CliTerminal terminal = {});
+
+}  // namespace ombrix

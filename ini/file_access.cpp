@@ -1,0 +1,115 @@
+#include "ini/file_access.h"
+
+#include <atomic>
+#include <fstream>
+#include <system_error>
+
+namespace ombrix {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A symbolic link is written through, so the link stays a link and the file it names gets the bytes.
+fs::path resolvedTarget(const fs::path& path) {
+  std::error_code error;
+  if (fs::is_symlink(fs::symlink_status(path, error))) {
+    fs::path real = fs::canonical(path, error);
+    if (!error) {
+      return real;
+    }
+  }
+  return path;
+}
+
+fs::path temporaryBeside(const fs::path& target) {
+  static std::atomic<unsigned> counter{0};
+  fs::path temporary = target;
+  temporary += ".ombrix-" + std::to_string(counter++) + ".tmp";
+  return temporary;
+}
+
+bool writeWhole(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    return false;
+  }
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
+}
+
+// Gives the new file the permissions of the one it replaces, so a merge does not widen or narrow access.
+void keepPermissions(const fs::path& from, const fs::path& to) {
+  std::error_code error;
+  const fs::file_status status = fs::status(from, error);
+  if (!error && fs::exists(status)) {
+    fs::permissions(to, status.permissions(), error);
+  }
+}
+
+bool moveIntoPlace(const fs::path& temporary, const fs::path& target) {
+  keepPermissions(target, temporary);
+  std::error_code error;
+  fs::rename(temporary, target, error);
+  if (error) {
+    fs::remove(temporary, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return false;
+  }
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error) {
+    return false;
+  }
+  bytes.resize(static_cast<std::size_t>(size));
+  in.read(bytes.data(), static_cast<std::streamsize>(size));
+  return static_cast<std::uintmax_t>(in.gcount()) == size;
+}
+
+bool DiskFileAccess::replaceContents(const fs::path& path, std::string_view bytes) {
+  const fs::path target = resolvedTarget(path);
+  const fs::path temporary = temporaryBeside(target);
+  if (!writeWhole(temporary, bytes)) {
+    std::error_code error;
+    fs::remove(temporary, error);
+    return false;
+  }
+  return moveIntoPlace(temporary, target);
+}
+
+bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
+  const fs::path resolved = resolvedTarget(target);
+  const fs::path temporary = temporaryBeside(resolved);
+  std::error_code error;
+  fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error);
+  if (error) {
+    fs::remove(temporary, error);
+    return false;
+  }
+  return moveIntoPlace(temporary, resolved);
+}
+
+FileAccess& diskFileAccess() {
+  static DiskFileAccess instance;
+  return instance;
+}
+
+bool fileHasContent(const fs::path& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) {
+    return false;
+  }
+  const std::uintmax_t size = fs::file_size(path, error);
+  return !error && size > 0;
+}
+
+}  // namespace ombrix

@@ -1,0 +1,65 @@
+#pragma once
+
+// The file operations that the store and the merge command use, behind one interface so that tests can
+// make any of them fail.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace ombrix {
+
+class FileAccess {
+ public:
+  virtual ~FileAccess() = default;
+
+  // Reads the whole file into bytes. False when it cannot be opened, sized or read.
+  virtual bool readAll(const std::filesystem::path& path, std::string& bytes) = 0;
+
+  // Makes the file hold exactly bytes. The file is never truncated before the new bytes are safely
+  // written: they go to a temporary file in the same folder, which then replaces the file. On failure
+  // the file is as it was.
+  virtual bool replaceContents(const std::filesystem::path& path, std::string_view bytes) = 0;
+
+  // Makes target a byte-for-byte copy of source, replacing any file there, with the same guarantee.
+  virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
+};
+
+// The real file system.
+class DiskFileAccess final : public FileAccess {
+ public:
+  bool readAll(const std::filesystem::path& path, std::string& bytes) override;
+  bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override;
+  bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
+};
+
+// One shared instance for callers that do not bring their own.
+FileAccess& diskFileAccess();
+
+// True when path names a regular file whose length can be read and is greater than 0.
+bool fileHasContent(const std::filesystem::path& path);
+
+// Counts the failures of one call. A failed step is tried again at once; the 101st failure in one call
+// ends the call.
+class RetryCounter {
+ public:
+  static constexpr int kMaxRetries = 100;
+
+  template <typename Step>
+  bool run(Step&& step) {
+    while (!step()) {
+      if (++failures_ > kMaxRetries) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  int failures() const { return failures_; }
+
+ private:
+  int failures_ = 0;
+};
+
+}  // namespace ombrix

@@ -1,0 +1,37 @@
+#include "ini/ini_file.h"
+
+#include "ini/ini_text.h"
+
+namespace ombrix {
+
+std::string GetKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
+                   std::string_view DefaultValue, FileAccess& files) {
+  if (section.empty() || KeyName.empty()) {
+    return {};
+  }
+  RetryCounter retries;
+  std::string text;
+  if (!retries.run([&] { return files.readAll(filename, text); })) {
+    return {};
+  }
+  normaliseLoadedText(text);
+  std::string value = readKeyInText(text, section, KeyName);
+  return value.empty() ? std::string(DefaultValue) : value;
+}
+
+void SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
+             std::string_view StrValue, FileAccess& files) {
+  if (section.empty() || KeyName.empty()) {
+    return;
+  }
+  RetryCounter retries;
+  std::string text;
+  if (!retries.run([&] { return files.readAll(filename, text); })) {
+    return;
+  }
+  normaliseLoadedText(text);
+  saveKeyInText(text, section, KeyName, StrValue);
+  retries.run([&] { return files.replaceContents(filename, text); });
+}
+
+}  // namespace ombrix

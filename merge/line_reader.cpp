@@ -1,0 +1,58 @@
+#include "merge/line_reader.h"
+
+#include <algorithm>
+
+namespace ombrix {
+namespace {
+bool isLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
+}  // namespace
+
+LineReader::LineReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
+
+bool LineReader::fill() {
+  position_ = 0;
+  size_ = 0;
+  if (failed_ || !in_.good()) {
+    return false;
+  }
+  in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+  size_ = static_cast<std::size_t>(in_.gcount());
+  if (in_.bad()) {
+    failed_ = true;
+  }
+  return size_ > 0;
+}
+
+bool LineReader::atEnd() {
+  return position_ == size_ && !fill();
+}
+
+bool LineReader::skipLineFeedAfterCarriageReturn() {
+  if (position_ == size_ && !fill()) {
+    return !failed_;
+  }
+  if (buffer_[position_] == '\n') {
+    ++position_;
+  }
+  return true;
+}
+
+bool LineReader::readLine(std::string& line) {
+  line.clear();
+  while (position_ < size_ || fill()) {
+    const auto begin = buffer_.begin() + static_cast<std::ptrdiff_t>(position_);
+    const auto end = buffer_.begin() + static_cast<std::ptrdiff_t>(size_);
+    const auto lineBreak = std::find_if(begin, end, isLineBreak);
+    line.append(begin, lineBreak);
+    position_ = static_cast<std::size_t>(lineBreak - buffer_.begin());
+    if (lineBreak != end) {
+      ++position_;
+      return *lineBreak == '\n' || skipLineFeedAfterCarriageReturn();
+    }
+  }
+  return !failed_;
+}
+
+}  // namespace ombrix

@@ -1,0 +1,37 @@
+#pragma once
+
+// Reads the new-keys file one line at a time. A line ends at CR LF, at a lone CR or at a lone LF; the line
+// break is not part of the line, and a last line without a line break is still a line.
+
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace ombrix {
+
+class LineReader {
+ public:
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+
+  explicit LineReader(std::istream& in);
+
+  // True when no byte is left to read (also after a read error).
+  bool atEnd();
+
+  // Reads the next line into line. False when reading failed; the line is then incomplete.
+  bool readLine(std::string& line);
+
+  bool failed() const { return failed_; }
+
+ private:
+  bool fill();
+  bool skipLineFeedAfterCarriageReturn();
+
+  std::istream& in_;
+  std::vector<char> buffer_;
+  std::size_t position_ = 0;
+  std::size_t size_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace ombrix

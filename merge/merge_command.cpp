@@ -1,0 +1,140 @@
+#include "merge/merge_command.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace ombrix {
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename Char>
+bool endsWithIniExtension(const std::basic_string<Char>& name) {
+  static constexpr char kExtension[] = ".ini";
+  if (name.size() < 4) {
+    return false;
+  }
+  for (std::size_t i = 0; i < 4; ++i) {
+    Char c = name[name.size() - 4 + i];
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<Char>(c - 'A' + 'a');
+    }
+    if (c != static_cast<Char>(kExtension[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string describe(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+// Copies the file to be updated to where the merge writes, or backs it up when it is merged in place.
+// Returns the failure, or the empty string.
+std::string prepareOutput(MergeReport& report, const fs::path& fileToUpdate, FileAccess& files) {
+  if (isSameFile(report.output, fileToUpdate)) {
+    report.backup = backupPathFor(report.output);
+    if (!files.copyFile(fileToUpdate, report.backup)) {
+      return "could not write the backup " + describe(report.backup);
+    }
+    return {};
+  }
+  if (!files.copyFile(fileToUpdate, report.output)) {
+    return "could not copy " + describe(fileToUpdate) + " to " + describe(report.output);
+  }
+  return {};
+}
+
+MergeReport finish(MergeHost& host, MergeReport report) {
+  host.endProgress();
+  host.showMessage(changeCountMessage(report.changeCount));
+  return report;
+}
+
+MergeReport endedWith(MergeOutcome outcome) {
+  MergeReport report;
+  report.outcome = outcome;
+  return report;
+}
+
+MergeReport refuse(MergeHost& host, std::string_view message) {
+  host.showMessage(message);
+  return endedWith(MergeOutcome::Refused);
+}
+
+}  // namespace
+
+fs::path backupPathFor(const fs::path& output) {
+  fs::path::string_type name = output.native();
+  if (endsWithIniExtension(name)) {
+    name.resize(name.size() - 3);
+    fs::path backup(name);
+    backup += "bak";
+    return backup;
+  }
+  fs::path backup(name);
+  backup += ".bak";
+  return backup;
+}
+
+bool isSameFile(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  const bool same = fs::equivalent(a, b, error);
+  return !error && same;
+}
+
+std::string changeCountMessage(std::int32_t changeCount) {
+  return std::to_string(changeCount) + " lines changed.";
+}
+
+MergeReport runMergeCommand(MergeHost& host, FileAccess& files) {
+  const fs::path newKeys = host.newKeysPath();
+  const fs::path fileToUpdate = host.fileToUpdatePath();
+  if (newKeys.empty() || !fileHasContent(newKeys)) {
+    host.browseForFile(1);
+    return endedWith(MergeOutcome::NeedsFile);
+  }
+  if (fileToUpdate.empty() || !fileHasContent(fileToUpdate)) {
+    host.browseForFile(2);
+    return endedWith(MergeOutcome::NeedsFile);
+  }
+  if (isSameFile(newKeys, fileToUpdate)) {
+    return refuse(host, kSameFileMessage);
+  }
+
+  MergeReport report;
+  report.output = host.askOutputPath(fileToUpdate);
+  if (report.output.empty()) {
+    return report;
+  }
+  // Copying over the file with the new keys would destroy it before it is read.
+  if (isSameFile(report.output, newKeys)) {
+    return refuse(host, kSameFileMessage);
+  }
+  if (isSameFile(report.output, fileToUpdate) && isSameFile(backupPathFor(report.output), newKeys)) {
+    return refuse(host, kBackupOverNewKeysMessage);
+  }
+
+  report.outcome = MergeOutcome::Failed;
+  report.failure = prepareOutput(report, fileToUpdate, files);
+  if (!report.failure.empty()) {
+    return finish(host, std::move(report));
+  }
+  std::ifstream newKeysFile(newKeys, std::ios::binary);
+  if (!newKeysFile) {
+    report.failure = "could not open " + describe(newKeys);
+    return finish(host, std::move(report));
+  }
+
+  LineReader lines(newKeysFile);
+  WholeFileKeyStore store(report.output, files);
+  const PassResult pass =
+      runMergePass(lines, store, host.policy(), [&host](std::string_view text) { host.showProgress(text); });
+  report.changeCount = pass.changeCount;
+  report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
+  report.failure = pass.failure;
+  return finish(host, std::move(report));
+}
+
+}  // namespace ombrix

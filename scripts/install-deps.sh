@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing OmbrixMerger needs, if any are missing.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up a fresh machine, builds everything with warnings as errors and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset ci
+cmake --build --preset ci -j2
+ctest --preset ci -j2

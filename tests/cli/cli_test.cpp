@@ -1,0 +1,138 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli_app.h"
+#include "test_support.h"
+
+namespace ombrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::crlf;
+using test::readFile;
+using test::TempDir;
+using testing::EndsWith;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::StartsWith;
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliRun run(const std::vector<std::string>& args, CliTerminal terminal = {}) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = runCli(args, out, err, terminal);
+  return {status, out.str(), err.str()};
+}
+
+const fs::path kSample = fs::path(OMBRIX_TEST_DATA_DIR) / "sample";
+
+class Cli : public testing::Test {
+ protected:
+  TempDir dir;
+  std::string newKeys;
+  std::string mine;
+
+  void SetUp() override {
+    newKeys = dir.file("new keys.ini", readFile(kSample / "new_keys.ini")).string();
+    mine = dir.file("Mine.ini", readFile(kSample / "file_to_update.ini")).string();
+  }
+};
+
+TEST_F(Cli, MergesInPlaceWithABackupAndKeepPlayableByDefault) {
+  const CliRun result = run({newKeys, mine});
+  EXPECT_EQ(result.status, kExitSuccess);
+  EXPECT_THAT(result.out, EndsWith("\n3 lines changed.\n"));
+  EXPECT_THAT(result.out, HasSubstr("Mine.bak"));
+  EXPECT_THAT(result.err, IsEmpty());
+  EXPECT_EQ(readFile(mine), readFile(kSample / "expected-keep-playable.ini"));
+  EXPECT_EQ(readFile(dir / "Mine.bak"), readFile(kSample / "file_to_update.ini"));
+}
+
+TEST_F(Cli, EachPolicyWritesToTheChosenOutput) {
+  for (const char* policy : {"replace-all", "keep-playable", "keep-existing"}) {
+    const std::string output = (dir / (std::string(policy) + ".ini")).string();
+    const CliRun result = run({"--policy=" + std::string(policy), "--output", output, newKeys, mine});
+    EXPECT_EQ(result.status, kExitSuccess) << result.err;
+    EXPECT_EQ(readFile(output), readFile(kSample / ("expected-" + std::string(policy) + ".ini"))) << policy;
+  }
+  EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
+  EXPECT_FALSE(fs::exists(dir / "Mine.bak"));
+}
+
+TEST_F(Cli, WrongUsageExitsWithStatusTwo) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {},
+      {newKeys},
+      {"--policy", "all", newKeys, mine},
+      {"--frobnicate", newKeys, mine},
+      {"-o"},
+      {newKeys, mine, mine},
+      {"--policy"},
+  };
+  for (const auto& args : wrong) {
+    const CliRun result = run(args);
+    EXPECT_EQ(result.status, kExitUsage) << testing::PrintToString(args);
+    EXPECT_THAT(result.err, HasSubstr("Usage: ombrix-merge"));
+    EXPECT_THAT(result.out, IsEmpty());
+  }
+  EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
+}
+
+TEST_F(Cli, HelpDescribesTheOptions) {
+  const CliRun result = run({"--help"});
+  EXPECT_EQ(result.status, kExitSuccess);
+  EXPECT_THAT(result.out, StartsWith("Usage: ombrix-merge"));
+  EXPECT_THAT(result.out, HasSubstr("keep-existing"));
+}
+
+TEST_F(Cli, UnusableFilesAreNamedAndNothingIsWritten) {
+  const std::string empty = dir.file("empty.ini", "").string();
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{(dir / "missing.ini").string(), mine}, "missing.ini' does not exist"},
+      {{newKeys, empty}, "the file to be updated '" + empty + "' is empty"},
+      {{dir.path().string(), mine}, "is a folder, not a file"},
+  };
+  for (const auto& [args, message] : cases) {
+    const CliRun result = run(args);
+    EXPECT_EQ(result.status, kExitFailure);
+    EXPECT_THAT(result.err, HasSubstr(message));
+    EXPECT_THAT(result.out, IsEmpty());
+  }
+  EXPECT_EQ(test::countEntries(dir.path()), 3u);
+}
+
+TEST_F(Cli, SameFileIsRefused) {
+  const CliRun sameInput = run({newKeys, (dir.path() / "." / "new keys.ini").string()});
+  EXPECT_EQ(sameInput.status, kExitFailure);
+  EXPECT_EQ(sameInput.err, "ombrix-merge: Both files are the same.\n");
+
+  const CliRun overNewKeys = run({"-o", newKeys, newKeys, mine});
+  EXPECT_EQ(overNewKeys.status, kExitFailure);
+  EXPECT_EQ(readFile(newKeys), readFile(kSample / "new_keys.ini"));
+}
+
+TEST_F(Cli, FailureAfterTheChecksReportsTheCountAndExitsWithOne) {
+  const CliRun result = run({"-o", (dir / "no-folder" / "out.ini").string(), newKeys, mine});
+  EXPECT_EQ(result.status, kExitFailure);
+  EXPECT_EQ(result.out, "0 lines changed.\n");
+  EXPECT_THAT(result.err, HasSubstr("could not copy"));
+}
+
+TEST_F(Cli, ShowsProgressOnlyOnATerminalAndNotWhenQuiet) {
+  const CliTerminal terminal{true};
+  const CliRun shown = run({"-o", (dir / "a.ini").string(), newKeys, mine}, terminal);
+  EXPECT_THAT(shown.err, HasSubstr("\rProcessing line 1"));
+  EXPECT_THAT(shown.err, EndsWith("\r\033[K"));
+  EXPECT_THAT(run({"--quiet", "-o", (dir / "b.ini").string(), newKeys, mine}, terminal).err, IsEmpty());
+  EXPECT_THAT(run({"-o", (dir / "c.ini").string(), newKeys, mine}).err, IsEmpty());
+}
+
+}  // namespace
+}  // namespace ombrix

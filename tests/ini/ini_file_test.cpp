@@ -1,0 +1,207 @@
+#include "ini/ini_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
+namespace ombrix {
+namespace {
+
+using test::crlf;
+using test::readFile;
+using test::TempDir;
+
+// The real disk, except that the next failReads reads and failWrites writes fail.
+class FlakyFileAccess final : public FileAccess {
+ public:
+  int failReads = 0;
+  int failWrites = 0;
+  int reads = 0;
+  int writes = 0;
+
+  bool readAll(const std::filesystem::path& path, std::string& bytes) override {
+    ++reads;
+    if (failReads > 0) {
+      --failReads;
+      bytes = "garbage from a failed read";
+      return false;
+    }
+    return disk_.readAll(path, bytes);
+  }
+  bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override {
+    ++writes;
+    if (failWrites > 0) {
+      --failWrites;
+      return false;
+    }
+    return disk_.replaceContents(path, bytes);
+  }
+  bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override {
+    return disk_.copyFile(source, target);
+  }
+
+ private:
+  DiskFileAccess disk_;
+};
+
+const std::string kSample = crlf("[A]|k1=1|k2=2||[B]|x=9||");
+
+TEST(GetKey, ReadsTheFileAsItIsNow) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", kSample);
+  EXPECT_EQ(GetKey(file, "a", "K2", "D"), "2");
+  EXPECT_EQ(GetKey(file, "A", "k3", "D"), "D");
+  test::writeFile(file, crlf("[A]|k2=new||"));
+  EXPECT_EQ(GetKey(file, "A", "k2", "D"), "new");
+  EXPECT_EQ(readFile(file), crlf("[A]|k2=new||"));
+}
+
+TEST(GetKey, EmptyNamesReturnEmptyWithoutOpeningTheFile) {
+  FlakyFileAccess files;
+  EXPECT_EQ(GetKey("/no/such/file.ini", "", "k", "D", files), "");
+  EXPECT_EQ(GetKey("/no/such/file.ini", "A", "", "D", files), "");
+  EXPECT_EQ(files.reads, 0);
+}
+
+TEST(GetKey, RetriesAFailedReadUpTo100Times) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", kSample);
+  FlakyFileAccess files;
+  files.failReads = 100;
+  EXPECT_EQ(GetKey(file, "A", "k1", "D", files), "1");
+  EXPECT_EQ(files.reads, 101);
+
+  files.reads = 0;
+  files.failReads = 101;
+  EXPECT_EQ(GetKey(file, "A", "k1", "D", files), "") << "the 101st failure ends the call without its default";
+  EXPECT_EQ(files.reads, 101);
+}
+
+TEST(GetKey, MissingFileReadsAsEmptyAfterItsRetries) {
+  FlakyFileAccess files;
+  EXPECT_EQ(GetKey("/no/such/file.ini", "A", "k", "D", files), "");
+  EXPECT_EQ(files.reads, 101);
+}
+
+TEST(SaveKey, WritesEveryCallBackWithoutAddingALineBreak) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", crlf("[A]|k=1||[B]|x=9||"));
+  SaveKey(file, "A", "k", "2");
+  EXPECT_EQ(readFile(file), crlf("[A]|k=2|||[B]|x=9||"));
+  // A call that changes nothing still tidies, and the file does not grow at its end.
+  SaveKey(file, "A", "absent", "");
+  SaveKey(file, "A", "absent", "");
+  EXPECT_EQ(readFile(file), crlf("[A]|k=2||[B]|x=9||"));
+  EXPECT_EQ(test::countEntries(dir.path()), 1u) << "no temporary file is left behind";
+}
+
+TEST(SaveKey, EmptyNamesLeaveTheFileUntouched) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", "[A]\r\nk=1");
+  FlakyFileAccess files;
+  SaveKey(file, "", "k", "v", files);
+  SaveKey(file, "A", "", "v", files);
+  EXPECT_EQ(files.reads + files.writes, 0);
+  EXPECT_EQ(readFile(file), "[A]\r\nk=1");
+}
+
+TEST(SaveKey, RetriesReadAndWriteWithinOneBudget) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", kSample);
+  FlakyFileAccess files;
+  files.failReads = 60;
+  files.failWrites = 40;
+  SaveKey(file, "A", "k1", "7", files);
+  EXPECT_EQ(readFile(file), crlf("[A]|k1=7|k2=2||[B]|x=9||"));
+
+  // 60 + 41 failures: the write-back gives up and the file keeps its bytes.
+  files.failReads = 60;
+  files.failWrites = 41;
+  files.writes = 0;
+  SaveKey(file, "A", "k1", "8", files);
+  EXPECT_EQ(files.writes, 41);
+  EXPECT_EQ(readFile(file), crlf("[A]|k1=7|k2=2||[B]|x=9||"));
+}
+
+TEST(SaveKey, UnreadableFileIsNeitherWrittenNorCreated) {
+  TempDir dir;
+  FlakyFileAccess files;
+  SaveKey(dir / "missing.ini", "A", "k", "1", files);
+  EXPECT_EQ(files.writes, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
+}
+
+TEST(DiskFileAccess, FailedReplaceLeavesTheFileAsItWas) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", kSample);
+  std::filesystem::create_directory(dir / "list.ini.blocker");
+  DiskFileAccess disk;
+  // A target that is a folder cannot be replaced: nothing of the old file may be lost on the way.
+  EXPECT_FALSE(disk.replaceContents(dir / "list.ini.blocker", "new"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "list.ini.blocker"));
+  EXPECT_TRUE(disk.replaceContents(file, "new"));
+  EXPECT_EQ(readFile(file), "new");
+  EXPECT_EQ(test::countEntries(dir.path()), 2u);
+}
+
+#ifndef _WIN32
+// Lowers the largest file this process may write, so that a write runs out of room halfway.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit lowered = previous_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit previous_{};
+  void (*previousHandler_)(int) = nullptr;
+};
+
+TEST(DiskFileAccess, WriteThatRunsOutOfRoomLeavesTheOldBytes) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", kSample);
+  bool written = true;
+  {
+    FileSizeLimit limit(8);
+    written = DiskFileAccess().replaceContents(file, std::string(4096, 'x'));
+  }
+  EXPECT_FALSE(written);
+  EXPECT_EQ(readFile(file), kSample);
+  EXPECT_EQ(test::countEntries(dir.path()), 1u);
+}
+#endif
+
+TEST(DiskFileAccess, WritesThroughASymbolicLink) {
+  TempDir dir;
+  const auto real = dir.file("real.ini", "old");
+  std::filesystem::create_symlink(real, dir / "link.ini");
+  ASSERT_TRUE(DiskFileAccess().replaceContents(dir / "link.ini", "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(readFile(real), "new");
+}
+
+TEST(FileHasContent, NeedsARegularFileOfAtLeastOneByte) {
+  TempDir dir;
+  EXPECT_TRUE(fileHasContent(dir.file("one.ini", "x")));
+  EXPECT_FALSE(fileHasContent(dir.file("empty.ini", "")));
+  EXPECT_FALSE(fileHasContent(dir / "missing.ini"));
+  EXPECT_FALSE(fileHasContent(dir.path()));
+}
+
+}  // namespace
+}  // namespace ombrix

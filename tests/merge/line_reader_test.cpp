@@ -1,0 +1,61 @@
+#include "merge/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "test_support.h"
+
+namespace ombrix {
+namespace {
+
+std::vector<std::string> readAllLines(const std::string& bytes) {
+  std::istringstream in(bytes);
+  LineReader reader(in);
+  std::vector<std::string> lines;
+  std::string line;
+  while (!reader.atEnd()) {
+    EXPECT_TRUE(reader.readLine(line));
+    lines.push_back(line);
+  }
+  EXPECT_FALSE(reader.failed());
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(LineReader, EndsLinesAtCrLfLoneCrAndLoneLf) {
+  EXPECT_EQ(readAllLines(""), Lines{});
+  EXPECT_EQ(readAllLines("a"), Lines{"a"});
+  EXPECT_EQ(readAllLines("a\r\n"), Lines{"a"});
+  EXPECT_EQ(readAllLines("a\r\n\r\n"), (Lines{"a", ""}));
+  EXPECT_EQ(readAllLines("a\rb\nc\r\nd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(readAllLines("a\n\rb"), (Lines{"a", "", "b"}));
+  EXPECT_EQ(readAllLines("[G]\nk=1\n"), (Lines{"[G]", "k=1"}));
+  EXPECT_EQ(readAllLines(std::string("a\0b\r\n", 5)), Lines{std::string("a\0b", 3)});
+}
+
+TEST(LineReader, JoinsLinesAndLineBreaksAcrossItsBuffer) {
+  // Lines longer than the reader's buffer, and a CR LF split between two fills.
+  const std::string longLine(200'000, 'x');
+  EXPECT_EQ(readAllLines(longLine + "\r\n" + longLine), (Lines{longLine, longLine}));
+  const std::string split(LineReader::kBufferSize - 1, 'y');
+  EXPECT_EQ(readAllLines(split + "\r\nz"), (Lines{split, "z"}));
+  EXPECT_EQ(readAllLines(split + "\r"), Lines{split});
+}
+
+TEST(LineReader, ReportsAReadError) {
+  // The first fill succeeds; the next one fails before the line is complete.
+  test::FailingStreamBuffer buffer(std::string(LineReader::kBufferSize, 'x'));
+  std::istream in(&buffer);
+  LineReader reader(in);
+  std::string line;
+  ASSERT_FALSE(reader.atEnd());
+  EXPECT_FALSE(reader.readLine(line));
+  EXPECT_TRUE(reader.failed());
+  EXPECT_TRUE(reader.atEnd());
+}
+
+}  // namespace
+}  // namespace ombrix

@@ -1,0 +1,99 @@
+#pragma once
+
+// Helpers shared by the tests: visible line ends and throwaway folders.
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <streambuf>
+#include <string>
+#include <string_view>
+
+namespace ombrix::test {
+
+// Writes CR LF text with visible line ends: every "|" stands for CR LF, so "[A]|k=1||" is a section
+// followed by its empty line.
+inline std::string crlf(std::string_view visible) {
+  std::string text;
+  for (char c : visible) {
+    if (c == '|') {
+      text += "\r\n";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+inline std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir() {
+    path_ =
+        std::filesystem::temp_directory_path() / ("ombrix-test-" + std::to_string(std::random_device{}()));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+  // Creates a file holding bytes and returns its path.
+  std::filesystem::path file(std::string_view name, std::string_view bytes) const {
+    const std::filesystem::path file = path_ / name;
+    writeFile(file, bytes);
+    return file;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// How many entries a folder holds, so a test can see that no temporary file was left behind.
+inline std::size_t countEntries(const std::filesystem::path& folder) {
+  return static_cast<std::size_t>(
+      std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+// A stream buffer that hands out its bytes, a full request at a time, and fails like a broken device
+// once they are used up instead of reporting the end of the stream.
+class FailingStreamBuffer : public std::streambuf {
+ public:
+  explicit FailingStreamBuffer(std::string bytes) : bytes_(std::move(bytes)) {}
+
+ protected:
+  std::streamsize xsgetn(char* target, std::streamsize count) override {
+    if (served_ == bytes_.size()) {
+      throw std::runtime_error("device error");
+    }
+    const std::size_t n = bytes_.copy(target, static_cast<std::size_t>(count), served_);
+    served_ += n;
+    return static_cast<std::streamsize>(n);
+  }
+  int_type underflow() override { throw std::runtime_error("device error"); }
+
+ private:
+  std::string bytes_;
+  std::size_t served_ = 0;
+};
+
+}  // namespace ombrix::test
