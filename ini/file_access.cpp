@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 namespace ombrix {
@@ -21,10 +22,12 @@ fs::path resolvedTarget(const fs::path& path) {
   return path;
 }
 
+// Unique per process and per call, so two merges into one folder never share a temporary file.
 fs::path temporaryBeside(const fs::path& target) {
+  static const unsigned processTag = std::random_device{}();
   static std::atomic<unsigned> counter{0};
   fs::path temporary = target;
-  temporary += ".ombrix-" + std::to_string(counter++) + ".tmp";
+  temporary += ".ombrix-" + std::to_string(processTag) + "-" + std::to_string(counter++) + ".tmp";
   return temporary;
 }
 
