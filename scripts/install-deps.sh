@@ -2,7 +2,9 @@
 # Installs the Debian packages that building and testing OmbrixMerger needs, if any are missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev)
+# Build and tests; Qt 6 for the window; Xvfb, xdotool, xwininfo and Xlib for the test of the real window.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libx11-dev xvfb xdotool x11-utils)
 
 missing=()
 for package in "${packages[@]}"; do

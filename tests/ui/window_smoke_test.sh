@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Uses the real ombrix-merger in a virtual X display, as a user would: the window appears with its caption
+# and size; a second start ends at once and leaves the first running; a merge through the window (Merge,
+# accept the proposed name, confirm the replacement, close the count message) writes the expected bytes
+# and a backup and leaves the window open; closing the window stores both paths and ends the program.
+# Usage: window_smoke_test.sh OMBRIX_MERGER X11_CLOSE_WINDOW SAMPLE_FOLDER [SCREENSHOT.png]
+set -euo pipefail
+
+program=$1
+close_window=$2
+sample=$3
+screenshot=${4:-}
+caption="Ombrix Ini Files Merger 1.1b"
+
+work=$(mktemp -d)
+cleanup() {
+  kill "${first:-}" "${xvfb:-}" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Waits until exactly COUNT visible windows have a name matching PATTERN; prints the newest one's id.
+wait_for_windows() {
+  local pattern=$1 count=$2 ids
+  for _ in $(seq 100); do
+    ids=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null || true)
+    if [ "$(printf '%s' "$ids" | grep -c .)" -eq "$count" ]; then
+      printf '%s\n' "$ids" | tail -n1
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "expected $count window(s) named '$pattern', found: $(printf '%s' "$ids" | tr '\n' ' ')"
+}
+
+# Gives a window the keyboard focus, as a click on it would, and types a key on the keyboard.
+press() {
+  sleep 0.3
+  xdotool windowfocus --sync "$1"
+  xdotool key "$2"
+}
+
+export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_CONFIG_HOME/OmbrixMerger" "$XDG_RUNTIME_DIR" "$work/lists"
+chmod 700 "$XDG_RUNTIME_DIR"
+cp "$sample/new_keys.ini" "$work/lists/new keys.ini"
+cp "$sample/file_to_update.ini" "$work/lists/Mine.ini"
+settings=$XDG_CONFIG_HOME/OmbrixMerger/OmbrixMerger.conf
+printf '[Settings]\nSource=%s\nFile=%s\n' "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$settings"
+
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n1 "$work/display")
+
+"$program" > "$work/first.log" 2>&1 &
+first=$!
+window=$(wait_for_windows "^${caption}\$" 1)
+size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[ "$size" = "375x258" ] || fail "the window is $size, not 375x258"
+
+before=$(cat "$settings")
+timeout 10 "$program" > "$work/second.log" 2>&1 || fail "the second instance did not end by itself with status 0"
+kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
+[ "$(cat "$settings")" = "$before" ] || fail "the second instance touched the settings"
+wait_for_windows "^${caption}\$" 1 > /dev/null
+
+if [ -n "$screenshot" ]; then
+  sleep 0.5
+  xwd -id "$window" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$screenshot"
+fi
+
+# The settings were read at start; closing must write them anew.
+rm "$settings"
+
+xdotool mousemove --window "$window" 300 135 click 1
+dialog=$(wait_for_windows "^Save merged ini as\$" 1)
+press "$dialog" Return
+confirm=$(wait_for_windows "^Save merged ini as\$" 2)
+press "$confirm" alt+y
+message=$(wait_for_windows "^${caption}\$" 2)
+press "$message" Return
+wait_for_windows "^${caption}\$" 1 > /dev/null
+kill -0 "$first" 2>/dev/null || fail "the program ended when the count message closed"
+cmp -s "$work/lists/Mine.ini" "$sample/expected-keep-playable.ini" || fail "the merged list differs from the expected one"
+cmp -s "$work/lists/Mine.bak" "$sample/file_to_update.ini" || fail "the backup is not the original list"
+
+"$close_window" "$window"
+for _ in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$first" 2>/dev/null && fail "the window did not close"
+wait "$first" || fail "ombrix-merger ended with status $?"
+first=""
+
+grep -qxF "Source=$work/lists/new keys.ini" "$settings" || fail "Source was not stored at close"
+grep -qxF "File=$work/lists/Mine.ini" "$settings" || fail "File was not stored at close"
+echo "PASS"
