@@ -18,8 +18,8 @@ namespace {
 constexpr std::string_view kProgram = "ombrix-merge";
 
 constexpr std::string_view kUsage =
-    "Usage: ombrix-merge [--policy replace-all|keep-playable|keep-existing] [-o OUTPUT] [--quiet]\n"
-    "                    NEW_KEYS FILE_TO_UPDATE\n";
+    "Usage: ombrix-merge [--policy replace-all|keep-playable|keep-existing] [-o OUTPUT]\n"
+    "                    [--engine memory|file] [--quiet] NEW_KEYS FILE_TO_UPDATE\n";
 
 constexpr std::string_view kHelp =
     "Copies the keys of NEW_KEYS, a newer copy of a game list, into FILE_TO_UPDATE, your own copy,\n"
@@ -34,6 +34,9 @@ constexpr std::string_view kHelp =
     "                   write the merged list to OUTPUT, which starts as a copy of FILE_TO_UPDATE;\n"
     "                   without it FILE_TO_UPDATE is merged in place after a backup copy\n"
     "                   (name.ini is backed up as name.bak, any other name as name.bak added)\n"
+    "  --engine ENGINE  memory: read your file once, merge in memory, write it once (default)\n"
+    "                   file: the slow reference mode, which reads and rewrites the whole file\n"
+    "                   on disk for every key line, as the original tool did; same result\n"
     "  -q, --quiet      no progress line on a terminal\n"
     "  -h, --help       this text\n"
     "\n"
@@ -42,6 +45,7 @@ constexpr std::string_view kHelp =
 
 struct CliOptions {
   MergePolicy policy = MergePolicy::KeepPlayable;
+  MergeEngine engine = MergeEngine::Memory;
   std::optional<fs::path> output;
   bool quiet = false;
   bool help = false;
@@ -90,6 +94,12 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
         return "--policy needs one of replace-all, keep-playable, keep-existing";
       }
       options.policy = *policy;
+    } else if (arg.starts_with("--engine")) {
+      const std::optional<std::string> name = valueOf("--engine");
+      if (!name || (*name != "memory" && *name != "file")) {
+        return "--engine needs memory or file";
+      }
+      options.engine = *name == "file" ? MergeEngine::File : MergeEngine::Memory;
     } else if (arg == "-o" || arg.starts_with("--output")) {
       std::optional<std::string> output = arg == "-o" ? valueOf("-o") : valueOf("--output");
       if (!output || output->empty()) {
@@ -189,7 +199,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   CliHost host(options, err, terminal.errorIsTerminal && !options.quiet);
-  const MergeReport report = runMergeCommand(host);
+  const MergeReport report = runMergeCommand(host, options.engine);
   switch (report.outcome) {
     case MergeOutcome::Merged:
     case MergeOutcome::Failed:

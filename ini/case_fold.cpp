@@ -1,6 +1,7 @@
 #include "ini/case_fold.h"
 
 #include <array>
+#include <cstring>
 
 namespace ombrix {
 namespace {
@@ -28,6 +29,21 @@ constexpr std::array<unsigned char, 256> makeFoldTable() {
 }
 
 constexpr std::array<unsigned char, 256> kFold = makeFoldTable();
+
+// Bytes that no other byte folds to: a search for them can jump with memchr.
+constexpr std::array<bool, 256> makeCaselessTable() {
+  std::array<int, 256> sharing{};
+  for (unsigned i = 0; i < 256; ++i) {
+    ++sharing[kFold[i]];
+  }
+  std::array<bool, 256> caseless{};
+  for (unsigned i = 0; i < 256; ++i) {
+    caseless[i] = sharing[kFold[i]] == 1;
+  }
+  return caseless;
+}
+
+constexpr std::array<bool, 256> kCaseless = makeCaselessTable();
 
 inline unsigned char fold(char c) {
   return kFold[static_cast<unsigned char>(c)];
@@ -58,9 +74,24 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std
   if (needle.empty()) {
     return from;
   }
-  const unsigned char first = fold(needle[0]);
   const std::string_view rest = needle.substr(1);
   const std::size_t last = text.size() - needle.size();
+  if (kCaseless[static_cast<unsigned char>(needle[0])]) {
+    // Line breaks and brackets start most needles of the store; memchr finds their candidates.
+    const char* const begin = text.data();
+    const char* candidate = begin + from;
+    const char* const end = begin + last + 1;
+    while ((candidate = static_cast<const char*>(
+                std::memchr(candidate, needle[0], static_cast<std::size_t>(end - candidate)))) != nullptr) {
+      const auto position = static_cast<std::size_t>(candidate - begin);
+      if (equalsIgnoringCase(text.substr(position + 1, rest.size()), rest)) {
+        return position;
+      }
+      ++candidate;
+    }
+    return std::string_view::npos;
+  }
+  const unsigned char first = fold(needle[0]);
   for (std::size_t i = from; i <= last; ++i) {
     if (fold(text[i]) == first && equalsIgnoringCase(text.substr(i + 1, rest.size()), rest)) {
       return i;

@@ -1,7 +1,5 @@
 #include "merge/line_reader.h"
 
-#include <algorithm>
-
 namespace ombrix {
 namespace {
 bool isLineBreak(char c) {
@@ -42,11 +40,14 @@ bool LineReader::skipLineFeedAfterCarriageReturn() {
 bool LineReader::readLine(std::string& line) {
   line.clear();
   while (position_ < size_ || fill()) {
-    const auto begin = buffer_.begin() + static_cast<std::ptrdiff_t>(position_);
-    const auto end = buffer_.begin() + static_cast<std::ptrdiff_t>(size_);
-    const auto lineBreak = std::find_if(begin, end, isLineBreak);
+    const char* const begin = buffer_.data() + position_;
+    const char* const end = buffer_.data() + size_;
+    const char* lineBreak = begin;
+    while (lineBreak != end && !isLineBreak(*lineBreak)) {
+      ++lineBreak;
+    }
     line.append(begin, lineBreak);
-    position_ = static_cast<std::size_t>(lineBreak - buffer_.begin());
+    position_ = static_cast<std::size_t>(lineBreak - buffer_.data());
     if (lineBreak != end) {
       ++position_;
       return *lineBreak == '\n' || skipLineFeedAfterCarriageReturn();

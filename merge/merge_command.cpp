@@ -1,6 +1,7 @@
 #include "merge/merge_command.h"
 
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 namespace ombrix {
@@ -30,9 +31,11 @@ std::string describe(const fs::path& path) {
   return "'" + path.string() + "'";
 }
 
-// Copies the file to be updated to where the merge writes, or backs it up when it is merged in place.
-// Returns the failure, or the empty string.
-std::string prepareOutput(MergeReport& report, const fs::path& fileToUpdate, FileAccess& files) {
+// Backs the file to be updated up when it is merged in place. Otherwise the reference engine first copies it
+// to the output, where it then reads and writes every key; the memory engine reads the file to be updated
+// itself and writes the output once, so it needs no copy. Returns the failure, or the empty string.
+std::string prepareOutput(MergeReport& report, const fs::path& fileToUpdate, MergeEngine engine,
+                          FileAccess& files) {
   if (isSameFile(report.output, fileToUpdate)) {
     report.backup = backupPathFor(report.output);
     if (!files.copyFile(fileToUpdate, report.backup)) {
@@ -40,10 +43,23 @@ std::string prepareOutput(MergeReport& report, const fs::path& fileToUpdate, Fil
     }
     return {};
   }
+  if (engine == MergeEngine::Memory) {
+    return {};
+  }
   if (!files.copyFile(fileToUpdate, report.output)) {
     return "could not copy " + describe(fileToUpdate) + " to " + describe(report.output);
   }
   return {};
+}
+
+std::unique_ptr<KeyStore> openStore(MergeEngine engine, const fs::path& fileToUpdate, const fs::path& output,
+                                    FileAccess& files) {
+  if (engine == MergeEngine::File) {
+    return std::make_unique<WholeFileKeyStore>(output, files);
+  }
+  const fs::path& source = isSameFile(output, fileToUpdate) ? output : fileToUpdate;
+  auto store = std::make_unique<MemoryKeyStore>(source, output, files);
+  return store->load() ? std::move(store) : nullptr;
 }
 
 MergeReport finish(MergeHost& host, MergeReport report) {
@@ -88,7 +104,7 @@ std::string changeCountMessage(std::int32_t changeCount) {
   return std::to_string(changeCount) + " lines changed.";
 }
 
-MergeReport runMergeCommand(MergeHost& host, FileAccess& files) {
+MergeReport runMergeCommand(MergeHost& host, MergeEngine engine, FileAccess& files) {
   const fs::path newKeys = host.newKeysPath();
   const fs::path fileToUpdate = host.fileToUpdatePath();
   if (newKeys.empty() || !fileHasContent(newKeys)) {
@@ -117,7 +133,7 @@ MergeReport runMergeCommand(MergeHost& host, FileAccess& files) {
   }
 
   report.outcome = MergeOutcome::Failed;
-  report.failure = prepareOutput(report, fileToUpdate, files);
+  report.failure = prepareOutput(report, fileToUpdate, engine, files);
   if (!report.failure.empty()) {
     return finish(host, std::move(report));
   }
@@ -127,13 +143,24 @@ MergeReport runMergeCommand(MergeHost& host, FileAccess& files) {
     return finish(host, std::move(report));
   }
 
+  std::unique_ptr<KeyStore> store = openStore(engine, fileToUpdate, report.output, files);
+  if (!store) {
+    report.failure = "could not read " + describe(engine == MergeEngine::File ? report.output : fileToUpdate);
+    return finish(host, std::move(report));
+  }
+
   LineReader lines(newKeysFile);
-  WholeFileKeyStore store(report.output, files);
   const PassResult pass =
-      runMergePass(lines, store, host.policy(), [&host](std::string_view text) { host.showProgress(text); });
+      runMergePass(lines, *store, host.policy(), [&host](std::string_view text) { host.showProgress(text); });
   report.changeCount = pass.changeCount;
   report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
   report.failure = pass.failure;
+  // Also after a failure: the keys merged so far are kept.
+  if (!store->finish()) {
+    report.outcome = MergeOutcome::Failed;
+    report.failure = "could not write the merged list to " + describe(report.output);
+    report.changeCount = 0;  // none of the lines counted reached the disk
+  }
   return finish(host, std::move(report));
 }
 

@@ -57,7 +57,13 @@ struct MergeReport {
   std::filesystem::path backup;  // empty unless the file was merged in place
 };
 
-MergeReport runMergeCommand(MergeHost& host, FileAccess& files = diskFileAccess());
+enum class MergeEngine {
+  Memory,  // the output is read once, merged in memory and written once at the end (the default)
+  File,    // the reference: every key is read from and written to the output file as the pass goes
+};
+
+MergeReport runMergeCommand(MergeHost& host, MergeEngine engine = MergeEngine::Memory,
+                            FileAccess& files = diskFileAccess());
 
 // The backup beside an output merged in place: a name ending in ".ini" (any case) ends in ".bak" instead,
 // any other name gets ".bak" added.

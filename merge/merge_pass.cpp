@@ -3,10 +3,8 @@
 #include <charconv>
 #include <limits>
 #include <optional>
-#include <utility>
 
 #include "ini/case_fold.h"
-#include "ini/ini_file.h"
 
 namespace ombrix {
 namespace {
@@ -61,17 +59,6 @@ class ProgressText {
 };
 
 }  // namespace
-
-WholeFileKeyStore::WholeFileKeyStore(std::filesystem::path file, FileAccess& files)
-    : file_(std::move(file)), files_(files) {}
-
-std::string WholeFileKeyStore::readKey(std::string_view section, std::string_view key) {
-  return GetKey(file_, section, key, "", files_);
-}
-
-void WholeFileKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
-  SaveKey(file_, section, key, value, files_);
-}
 
 std::string_view trimSpaces(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');

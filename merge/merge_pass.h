@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "ini/file_access.h"
+#include "ini/key_store.h"
 #include "merge/line_reader.h"
 
 namespace ombrix {
@@ -19,29 +19,6 @@ enum class MergePolicy {
   ReplaceAll,    // every key gets the new value
   KeepPlayable,  // games whose Comment says they are playable are left alone
   KeepExisting,  // only keys that are missing or empty in the output are written
-};
-
-// Where the pass reads and writes the output's keys.
-class KeyStore {
- public:
-  virtual ~KeyStore() = default;
-  // The key's value, or the empty string when it is missing or empty.
-  virtual std::string readKey(std::string_view section, std::string_view key) = 0;
-  // Sets the key, or deletes it when value is empty.
-  virtual void saveKey(std::string_view section, std::string_view key, std::string_view value) = 0;
-};
-
-// The reference store: every read and write goes through GetKey/SaveKey on the file, so every key write
-// is on disk before the next line is handled.
-class WholeFileKeyStore final : public KeyStore {
- public:
-  explicit WholeFileKeyStore(std::filesystem::path file, FileAccess& files = diskFileAccess());
-  std::string readKey(std::string_view section, std::string_view key) override;
-  void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
-
- private:
-  std::filesystem::path file_;
-  FileAccess& files_;
 };
 
 // Receives "Processing line N" before each line is handled.

@@ -55,12 +55,16 @@ TEST_F(Cli, MergesInPlaceWithABackupAndKeepPlayableByDefault) {
   EXPECT_EQ(readFile(dir / "Mine.bak"), readFile(kSample / "file_to_update.ini"));
 }
 
-TEST_F(Cli, EachPolicyWritesToTheChosenOutput) {
-  for (const char* policy : {"replace-all", "keep-playable", "keep-existing"}) {
-    const std::string output = (dir / (std::string(policy) + ".ini")).string();
-    const CliRun result = run({"--policy=" + std::string(policy), "--output", output, newKeys, mine});
-    EXPECT_EQ(result.status, kExitSuccess) << result.err;
-    EXPECT_EQ(readFile(output), readFile(kSample / ("expected-" + std::string(policy) + ".ini"))) << policy;
+TEST_F(Cli, EachPolicyAndEngineWritesToTheChosenOutput) {
+  for (const char* engine : {"--engine=memory", "--engine=file"}) {
+    for (const char* policy : {"replace-all", "keep-playable", "keep-existing"}) {
+      const std::string output = (dir / (std::string(policy) + ".ini")).string();
+      const CliRun result =
+          run({engine, "--policy=" + std::string(policy), "--output", output, newKeys, mine});
+      EXPECT_EQ(result.status, kExitSuccess) << result.err;
+      EXPECT_EQ(readFile(output), readFile(kSample / ("expected-" + std::string(policy) + ".ini")))
+          << policy << " " << engine;
+    }
   }
   EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
   EXPECT_FALSE(fs::exists(dir / "Mine.bak"));
@@ -119,10 +123,14 @@ TEST_F(Cli, SameFileIsRefused) {
 }
 
 TEST_F(Cli, FailureAfterTheChecksReportsTheCountAndExitsWithOne) {
-  const CliRun result = run({"-o", (dir / "no-folder" / "out.ini").string(), newKeys, mine});
-  EXPECT_EQ(result.status, kExitFailure);
-  EXPECT_EQ(result.out, "0 lines changed.\n");
-  EXPECT_THAT(result.err, HasSubstr("could not copy"));
+  const std::string unwritable = (dir / "no-folder" / "out.ini").string();
+  for (const char* engine : {"--engine=memory", "--engine=file"}) {
+    const CliRun result = run({engine, "-o", unwritable, newKeys, mine});
+    EXPECT_EQ(result.status, kExitFailure) << engine;
+    EXPECT_EQ(result.out, "0 lines changed.\n") << "nothing reached the disk";
+    EXPECT_THAT(result.err, HasSubstr(unwritable));
+  }
+  EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
 }
 
 TEST_F(Cli, ShowsProgressOnlyOnATerminalAndNotWhenQuiet) {

@@ -325,7 +325,7 @@ TEST_F(Window, FailedCopyReportsTheCountAndSaysWhy) {
   EXPECT_EQ(messages.shown[0],
             (test::ShownMessage{"information", kCaption, QStringLiteral("0 lines changed.")}));
   EXPECT_EQ(messages.shown[1].icon, QStringLiteral("warning"));
-  EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("could not copy")));
+  EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("no-folder")));
 }
 
 }  // namespace

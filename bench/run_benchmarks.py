@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Whole-process timings of ombrix-merge against the cost of just reading and copying the files.
+
+For each list size and policy it runs, side by side and in turns so that both see the same machine:
+  floor    sh -c 'cat NEW_KEYS > /dev/null && cp FILE_TO_UPDATE OUT'
+  memory   ombrix-merge --engine=memory -o OUT NEW_KEYS FILE_TO_UPDATE
+  file     ombrix-merge --engine=file ... (the slow reference; once, and only up to --file-engine-max games)
+and prints the medians, the ratios and the peak memory as one Markdown table.
+
+Usage: run_benchmarks.py BUILD_DIR [--runs N] [--sizes 800,5000,50000] [--file-engine-max 5000]
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+POLICIES = ["replace-all", "keep-playable", "keep-existing"]
+
+
+def run_once(command):
+    """Runs a command and returns its wall-clock seconds."""
+    start = time.perf_counter()
+    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    elapsed = time.perf_counter() - start
+    if result.returncode != 0:
+        sys.exit(f"failed: {' '.join(command)}")
+    return elapsed
+
+
+def peak_kilobytes(command):
+    """The peak resident memory of the command's own process, measured by GNU time (Debian package 'time')."""
+    with tempfile.NamedTemporaryFile("r") as report:
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report.name] + command,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        return int(report.read().split()[-1])
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("--runs", type=int, default=11)
+    parser.add_argument("--sizes", default="800,5000,50000")
+    parser.add_argument("--file-engine-max", type=int, default=5000)
+    args = parser.parse_args()
+
+    merge = os.path.join(args.build, "cli", "ombrix-merge")
+    make_lists = os.path.join(args.build, "bench", "make_game_lists")
+    sizes = [int(size) for size in args.sizes.split(",")]
+
+    if not os.access("/usr/bin/time", os.X_OK):
+        sys.exit("needs GNU time for the peak memory: apt-get install time")
+    print("| games | list sizes | policy | floor (cat + cp) | memory engine | memory / floor "
+          "| file engine | file / memory | peak memory (limit) |")
+    print("|---:|---|---|---:|---:|---:|---:|---:|---:|")
+    medians = {}
+    with tempfile.TemporaryDirectory() as work:
+        for games in sizes:
+            folder = os.path.join(work, str(games))
+            subprocess.run([make_lists, str(games), folder], check=True)
+            new_keys = os.path.join(folder, "new_keys.ini")
+            mine = os.path.join(folder, "file_to_update.ini")
+            out = os.path.join(folder, "out.ini")
+            input_bytes = os.path.getsize(new_keys) + os.path.getsize(mine)
+            floor = ["sh", "-c", f"cat '{new_keys}' > /dev/null && cp '{mine}' '{out}'"]
+            for policy in POLICIES:
+                memory = [merge, "--quiet", "--engine=memory", "--policy", policy, "-o", out, new_keys, mine]
+                floor_times, memory_times = [], []
+                for _ in range(args.runs):
+                    floor_times.append(run_once(floor))
+                    memory_times.append(run_once(memory))
+                peak = peak_kilobytes(memory)
+                floor_median = statistics.median(floor_times)
+                memory_median = statistics.median(memory_times)
+                medians[(games, policy)] = memory_median
+                file_cells = "-", "-"
+                if games <= args.file_engine_max:
+                    reference = [merge, "--quiet", "--engine=file", "--policy", policy, "-o", out, new_keys, mine]
+                    file_seconds = run_once(reference)
+                    file_cells = f"{file_seconds * 1000:.0f} ms", f"{file_seconds / memory_median:.0f}x"
+                limit_kb = 4 * input_bytes / 1024 + 10 * 1024
+                print(f"| {games} | {input_bytes / 1e6:.2f} MB | {policy} | {floor_median * 1000:.1f} ms "
+                      f"| {memory_median * 1000:.1f} ms | {memory_median / floor_median:.1f}x "
+                      f"| {file_cells[0]} | {file_cells[1]} | {peak / 1024:.1f} MB ({limit_kb / 1024:.0f} MB) |",
+                      flush=True)
+    if len(sizes) >= 2:
+        small, large = sizes[-2], sizes[-1]
+        ratios = [medians[(large, p)] / medians[(small, p)] for p in POLICIES]
+        print(f"\ntime({large} games) / time({small} games), memory engine: "
+              + ", ".join(f"{p} {r:.1f}" for p, r in zip(POLICIES, ratios)))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,69 @@
+#include "ini/key_store.h"
+
+#include <utility>
+
+#include "ini/ini_document.h"
+#include "ini/ini_file.h"
+
+namespace ombrix {
+
+WholeFileKeyStore::WholeFileKeyStore(std::filesystem::path file, FileAccess& files)
+    : file_(std::move(file)), files_(files) {}
+
+std::string WholeFileKeyStore::readKey(std::string_view section, std::string_view key) {
+  return GetKey(file_, section, key, "", files_);
+}
+
+void WholeFileKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+  SaveKey(file_, section, key, value, files_);
+}
+
+MemoryKeyStore::MemoryKeyStore(std::filesystem::path file, FileAccess& files)
+    : source_(file), target_(std::move(file)), files_(files) {}
+
+MemoryKeyStore::MemoryKeyStore(std::filesystem::path source, std::filesystem::path target, FileAccess& files)
+    : source_(std::move(source)), target_(std::move(target)), files_(files) {}
+
+MemoryKeyStore::~MemoryKeyStore() = default;
+
+bool MemoryKeyStore::load() {
+  std::string bytes;
+  RetryCounter retries;
+  if (!retries.run([&] { return files_.readAll(source_, bytes); })) {
+    return false;
+  }
+  document_ = std::make_unique<IniDocument>(std::move(bytes));
+  return true;
+}
+
+std::string MemoryKeyStore::readKey(std::string_view section, std::string_view key) {
+  return document_ ? document_->readKey(section, key) : std::string();
+}
+
+void MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+  if (!document_ || section.empty() || key.empty()) {
+    return;
+  }
+  document_->saveKey(section, key, value);
+  changed_ = true;
+}
+
+// A file whose every key save was ignored is left as it was, as the reference store leaves it; another
+// target still receives its copy.
+bool MemoryKeyStore::finish() {
+  if (!document_) {
+    return true;
+  }
+  RetryCounter retries;
+  bool written = true;
+  if (changed_) {
+    const std::string text = document_->text();
+    written = retries.run([&] { return files_.replaceContents(target_, text); });
+  } else if (target_ != source_) {
+    written = retries.run([&] { return files_.copyFile(source_, target_); });
+  }
+  changed_ = changed_ && !written;
+  return written;
+}
+
+}  // namespace ombrix
