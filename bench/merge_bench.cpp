@@ -20,6 +20,7 @@ class MemoryFiles final : public FileAccess {
     bytes = output;
     return true;
   }
+  using FileAccess::replaceContents;
   bool replaceContents(const std::filesystem::path&, std::string_view bytes) override {
     output = bytes;
     return true;

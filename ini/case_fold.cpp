@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "ini/byte_search.h"
+
 namespace ombrix {
 namespace {
 
@@ -76,18 +78,17 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std
   }
   const std::string_view rest = needle.substr(1);
   const std::size_t last = text.size() - needle.size();
+  // Line breaks and brackets start most needles of the store. No other byte has their case, so candidates
+  // are found by the raw byte, several bytes at a time.
   if (kCaseless[static_cast<unsigned char>(needle[0])]) {
-    // Line breaks and brackets start most needles of the store; memchr finds their candidates.
     const char* const begin = text.data();
-    const char* candidate = begin + from;
     const char* const end = begin + last + 1;
-    while ((candidate = static_cast<const char*>(
-                std::memchr(candidate, needle[0], static_cast<std::size_t>(end - candidate)))) != nullptr) {
+    for (const char* candidate = findByte(begin + from, end, needle[0]); candidate != end;
+         candidate = findByte(candidate + 1, end, needle[0])) {
       const auto position = static_cast<std::size_t>(candidate - begin);
       if (equalsIgnoringCase(text.substr(position + 1, rest.size()), rest)) {
         return position;
       }
-      ++candidate;
     }
     return std::string_view::npos;
   }

@@ -4,6 +4,9 @@
 #include <fstream>
 #include <random>
 #include <system_error>
+#include <vector>
+
+#include "ini/text_arena.h"
 
 namespace ombrix {
 namespace fs = std::filesystem;
@@ -31,12 +34,18 @@ fs::path temporaryBeside(const fs::path& target) {
   return temporary;
 }
 
-bool writeWhole(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+bool writeWhole(const fs::path& path, std::span<const std::string_view> pieces) {
+  // A large buffer turns a list of many small pieces into few large writes.
+  std::vector<char> buffer(std::size_t{1} << 20);
+  std::ofstream out;
+  out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  out.open(path, std::ios::binary | std::ios::trunc);
   if (!out) {
     return false;
   }
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  for (const std::string_view piece : pieces) {
+    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  }
   out.close();
   return !out.fail();
 }
@@ -63,6 +72,14 @@ bool moveIntoPlace(const fs::path& temporary, const fs::path& target) {
 
 }  // namespace
 
+bool FileAccess::replaceContents(const fs::path& path, std::span<const std::string_view> pieces) {
+  std::string joined;
+  for (const std::string_view piece : pieces) {
+    joined.append(piece);
+  }
+  return replaceContents(path, std::string_view(joined));
+}
+
 bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -73,15 +90,23 @@ bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
   if (error) {
     return false;
   }
+  // Room for the line break the load step may add, so the text is never copied to grow by two bytes.
+  bytes.clear();
+  bytes.reserve(static_cast<std::size_t>(size) + 2);
+  preferHugePages(bytes.data(), bytes.capacity());
   bytes.resize(static_cast<std::size_t>(size));
   in.read(bytes.data(), static_cast<std::streamsize>(size));
   return static_cast<std::uintmax_t>(in.gcount()) == size;
 }
 
 bool DiskFileAccess::replaceContents(const fs::path& path, std::string_view bytes) {
+  return replaceContents(path, std::span<const std::string_view>(&bytes, 1));
+}
+
+bool DiskFileAccess::replaceContents(const fs::path& path, std::span<const std::string_view> pieces) {
   const fs::path target = resolvedTarget(path);
   const fs::path temporary = temporaryBeside(target);
-  if (!writeWhole(temporary, bytes)) {
+  if (!writeWhole(temporary, pieces)) {
     std::error_code error;
     fs::remove(temporary, error);
     return false;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,9 @@ class FileAccess {
   // the file is as it was.
   virtual bool replaceContents(const std::filesystem::path& path, std::string_view bytes) = 0;
 
+  // The same for bytes given as pieces in order, so that a large text need not be joined first.
+  virtual bool replaceContents(const std::filesystem::path& path, std::span<const std::string_view> pieces);
+
   // Makes target a byte-for-byte copy of source, replacing any file there, with the same guarantee.
   virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
 };
@@ -31,6 +35,7 @@ class DiskFileAccess final : public FileAccess {
  public:
   bool readAll(const std::filesystem::path& path, std::string& bytes) override;
   bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override;
+  bool replaceContents(const std::filesystem::path& path, std::span<const std::string_view> pieces) override;
   bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
 };
 

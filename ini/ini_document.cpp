@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ini/byte_search.h"
 #include "ini/case_fold.h"
 #include "ini/ini_text.h"
 
@@ -11,23 +12,16 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-bool holds(std::string_view text, char byte) {
-  return std::memchr(text.data(), byte, text.size()) != nullptr;
+bool holdsEither(std::string_view text, char first, char second) {
+  return findEitherByte(text.data(), text.data() + text.size(), first, second) != text.data() + text.size();
 }
 
 bool holdsLineBreakByte(std::string_view text) {
-  return holds(text, '\r') || holds(text, '\n');
+  return holdsEither(text, '\r', '\n');
 }
 
 bool holdsBracket(std::string_view text) {
-  return holds(text, '[') || holds(text, ']');
-}
-
-void foldInto(std::string& target, std::string_view text) {
-  target.resize(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    target[i] = static_cast<char>(foldCase(static_cast<unsigned char>(text[i])));
-  }
+  return holdsEither(text, '[', ']');
 }
 
 // The part of a section name that the index files it under: what follows its last "[". In the text, a
@@ -44,46 +38,16 @@ void setKeyLineNeedle(std::string& needle, std::string_view key) {
 
 }  // namespace
 
-void IniDocument::ParagraphSet::insert(std::uint32_t paragraph) {
-  if (count_ == 0) {
-    single_ = paragraph;
-    count_ = 1;
-    return;
-  }
-  if (count_ == 1) {
-    if (single_ == paragraph) {
-      return;
-    }
-    many_ = {std::min(single_, paragraph), std::max(single_, paragraph)};
-    count_ = 2;
-    return;
-  }
-  const auto place = std::lower_bound(many_.begin(), many_.end(), paragraph);
-  if (place == many_.end() || *place != paragraph) {
-    many_.insert(place, paragraph);
-    count_ = many_.size();
-  }
+IniDocument::IniDocument(std::string bytes) : loaded_(std::move(bytes)) {
+  normaliseLoadedText(loaded_);
+  parse();
 }
 
-void IniDocument::ParagraphSet::erase(std::uint32_t paragraph) {
-  if (count_ == 1) {
-    count_ = single_ == paragraph ? 0 : 1;
-    return;
-  }
-  many_.erase(std::remove(many_.begin(), many_.end(), paragraph), many_.end());
-  count_ = many_.size();
-  if (count_ == 1) {
-    single_ = many_.front();
-    many_.clear();
-  }
-}
-
-IniDocument::IniDocument(std::string bytes) {
-  normaliseLoadedText(bytes);
-  parse(bytes);
-}
-
-void IniDocument::parse(std::string_view text) {
+// Paragraphs point into loaded_, which never changes its size from here on.
+void IniDocument::parse() {
+  const std::string_view text = loaded_;
+  // A game's section is rarely under 64 bytes; reserving avoids copying the list of paragraphs as it grows.
+  paragraphs_.reserve(text.size() / 64 + 16);
   paragraphs_.assign(1, Paragraph{});
   std::size_t position = 0;
   auto countEmptyLines = [&](Paragraph& paragraph) {
@@ -98,10 +62,13 @@ void IniDocument::parse(std::string_view text) {
     const std::size_t emptyLine = text.find(kEmptyLine, position);
     const std::size_t contentEnd = emptyLine == npos ? text.size() : emptyLine + kCrLf.size();
     Paragraph& paragraph = paragraphs_.emplace_back();
-    paragraph.content.assign(text.substr(position, contentEnd - position));
+    paragraph.data = loaded_.data() + position;
+    paragraph.size = contentEnd - position;
+    paragraph.capacity = paragraph.size;
     position = contentEnd;
     countEmptyLines(paragraph);
   }
+  headerIndex_.reserve(paragraphs_.size());
   for (std::size_t i = 1; i < paragraphs_.size(); ++i) {
     if (!indexParagraph(i)) {
       fallBackToWholeText();
@@ -110,21 +77,31 @@ void IniDocument::parse(std::string_view text) {
   }
 }
 
-std::string IniDocument::text() const {
+std::vector<std::string_view> IniDocument::pieces() const {
   if (wholeText_) {
-    return *wholeText_;
+    return {*wholeText_};
   }
-  std::size_t size = 0;
+  static constexpr std::string_view kManyEmptyLines =
+      "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+  std::vector<std::string_view> pieces;
+  pieces.reserve(2 * paragraphs_.size());
   for (const Paragraph& paragraph : paragraphs_) {
-    size += paragraph.content.size() + paragraph.emptyLines * kCrLf.size();
-  }
-  std::string text;
-  text.reserve(size);
-  for (const Paragraph& paragraph : paragraphs_) {
-    text.append(paragraph.content);
-    for (std::size_t i = 0; i < paragraph.emptyLines; ++i) {
-      text.append(kCrLf);
+    if (paragraph.size > 0) {
+      pieces.push_back(paragraph.content());
     }
+    for (std::size_t left = paragraph.emptyLines * kCrLf.size(); left > 0;) {
+      const std::size_t taken = std::min(left, kManyEmptyLines.size());
+      pieces.push_back(kManyEmptyLines.substr(0, taken));
+      left -= taken;
+    }
+  }
+  return pieces;
+}
+
+std::string IniDocument::text() const {
+  std::string text;
+  for (const std::string_view piece : pieces()) {
+    text.append(piece);
   }
   return text;
 }
@@ -168,24 +145,15 @@ bool forEachHeaderName(std::string_view content, Visit visit) {
 
 bool IniDocument::indexParagraph(std::size_t paragraph) {
   const auto number = static_cast<std::uint32_t>(paragraph);
-  return forEachHeaderName(paragraphs_[paragraph].content, [&](std::string_view name) {
-    foldInto(scratchName_, name);
-    headerIndex_[scratchName_].insert(number);
+  return forEachHeaderName(paragraphs_[paragraph].content(), [&](std::string_view name) {
+    headerIndex_.insert(HeaderIndex::hashOf(name), number);
   });
 }
 
 void IniDocument::unindexParagraph(std::size_t paragraph) {
   const auto number = static_cast<std::uint32_t>(paragraph);
-  forEachHeaderName(paragraphs_[paragraph].content, [&](std::string_view name) {
-    foldInto(scratchName_, name);
-    const auto found = headerIndex_.find(scratchName_);
-    if (found != headerIndex_.end()) {
-      found->second.erase(number);
-      if (found->second.empty()) {
-        headerIndex_.erase(found);
-      }
-    }
-  });
+  forEachHeaderName(paragraphs_[paragraph].content(),
+                    [&](std::string_view name) { headerIndex_.erase(HeaderIndex::hashOf(name), number); });
 }
 
 void IniDocument::fallBackToWholeText() {
@@ -200,14 +168,10 @@ std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view
   if (lastHeader_ && section == lastHeaderSection_) {
     return lastHeader_;
   }
-  foldInto(scratchName_, indexedPart(section));
-  const auto holders = headerIndex_.find(scratchName_);
-  if (holders == headerIndex_.end()) {
-    return std::nullopt;
-  }
+  const std::span<const std::uint32_t> holders = headerIndex_.find(HeaderIndex::hashOf(indexedPart(section)));
   scratchHeader_.assign("[").append(section).append("]\r");
-  for (const std::uint32_t paragraph : holders->second) {
-    const std::size_t offset = findIgnoringCase(paragraphs_[paragraph].content, scratchHeader_);
+  for (const std::uint32_t paragraph : holders) {
+    const std::size_t offset = findIgnoringCase(paragraphs_[paragraph].content(), scratchHeader_);
     if (offset != npos) {
       lastHeaderSection_.assign(section);
       lastHeader_ = HeaderPlace{paragraph, offset};
@@ -217,11 +181,12 @@ std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view
   return std::nullopt;
 }
 
-std::string IniDocument::readKey(std::string_view section, std::string_view key) const {
+std::string_view IniDocument::readKey(std::string_view section, std::string_view key) const {
   if (wholeText_ || holdsLineBreakByte(section) || holdsLineBreakByte(key)) {
     std::string loaded = text();
     normaliseLoadedText(loaded);
-    return readKeyInText(loaded, section, key);
+    scratchValue_ = readKeyInText(loaded, section, key);
+    return scratchValue_;
   }
   if (section.empty() || key.empty()) {
     return {};
@@ -231,14 +196,14 @@ std::string IniDocument::readKey(std::string_view section, std::string_view key)
     return {};
   }
   // The block with a CR LF appended is exactly the paragraph's content from the header on.
-  const std::string& content = paragraphs_[place->paragraph].content;
+  const std::string_view content = paragraphs_[place->paragraph].content();
   setKeyLineNeedle(scratchNeedle_, key);
   const std::size_t keyBreak = findIgnoringCase(content, scratchNeedle_, place->offset);
   if (keyBreak == npos) {
     return {};
   }
   const std::size_t valueBegin = keyBreak + scratchNeedle_.size();
-  return content.substr(valueBegin, content.find(kCrLf, valueBegin) - valueBegin);
+  return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
 }
 
 void IniDocument::saveKey(std::string_view section, std::string_view key, std::string_view value) {
@@ -268,7 +233,7 @@ void IniDocument::saveKey(std::string_view section, std::string_view key, std::s
 // followed by one empty line, or by two when the block's rebuilt last line kept its own line break.
 void IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value) {
   Paragraph& p = paragraphs_[place.paragraph];
-  std::string& content = p.content;
+  const std::string_view content = p.content();
   const std::size_t blockEnd = content.size() - kCrLf.size();
   setKeyLineNeedle(scratchNeedle_, key);
   const std::size_t keyBreak = findIgnoringCase(content, scratchNeedle_, place.offset);
@@ -283,16 +248,16 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   std::size_t replacedEnd = content.size();
   if (keyBreak != npos) {
     replacedBegin = keyBreak + kCrLf.size();
-    replacedEnd = content.find(kCrLf, keyBreak + 1) + kCrLf.size();
+    replacedEnd = findCrLf(content, keyBreak + 1) + kCrLf.size();
   }
   const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
   // Header texts can only appear or disappear with a line holding a bracket.
-  const bool headersMayChange = holdsBracket(newLine) || holdsBracket(std::string_view(content).substr(
-                                                             replacedBegin, replacedEnd - replacedBegin));
+  const bool headersMayChange =
+      holdsBracket(newLine) || holdsBracket(content.substr(replacedBegin, replacedEnd - replacedBegin));
   if (headersMayChange) {
     unindexParagraph(place.paragraph);
   }
-  content.replace(replacedBegin, replacedEnd - replacedBegin, newLine);
+  replaceInParagraph(p, replacedBegin, replacedEnd, newLine);
   p.emptyLines = lastLineReplaced ? 2 : 1;
 
   // A header found earlier keeps its place unless it stands after the edit in this paragraph, or the
@@ -306,13 +271,34 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   }
 }
 
+// Edits in place when the paragraph's bytes have room; otherwise moves it to the arena with some room to
+// grow, so that a paragraph edited again and again is copied only a few times.
+void IniDocument::replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,
+                                     std::string_view with) {
+  const std::size_t newSize = paragraph.size - (end - begin) + with.size();
+  if (paragraph.capacity >= newSize) {
+    std::memmove(paragraph.data + begin + with.size(), paragraph.data + end, paragraph.size - end);
+    std::memcpy(paragraph.data + begin, with.data(), with.size());
+  } else {
+    const std::size_t capacity = newSize + std::max<std::size_t>(32, newSize / 4);
+    char* data = arena_.allocate(capacity);
+    std::memcpy(data, paragraph.data, begin);
+    std::memcpy(data + begin, with.data(), with.size());
+    std::memcpy(data + begin + with.size(), paragraph.data + end, paragraph.size - end);
+    paragraph.data = data;
+    paragraph.capacity = capacity;
+  }
+  paragraph.size = newSize;
+}
+
 void IniDocument::appendSection(std::string_view section, std::string_view key, std::string_view value) {
   ++paragraphs_.back().emptyLines;
-  Paragraph added;
-  added.content.append("[").append(section).append("]").append(kCrLf);
-  added.content.append(key).append("=").append(value).append(kCrLf);
+  std::string& content = scratchLine_;
+  content.assign("[").append(section).append("]").append(kCrLf);
+  content.append(key).append("=").append(value).append(kCrLf);
+  Paragraph& added = paragraphs_.emplace_back();
   added.emptyLines = 1;
-  paragraphs_.push_back(std::move(added));
+  replaceInParagraph(added, 0, 0, content);
   if (!indexParagraph(paragraphs_.size() - 1)) {
     fallBackToWholeText();
   }

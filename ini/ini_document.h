@@ -9,18 +9,22 @@
 // one paragraph, every edit changes one paragraph, new sections are appended as new paragraphs, and
 // paragraphs are never merged or split, so their numbers stay valid. An index maps the name in each header
 // text ("[" name "]" CR, wherever it stands) to the paragraphs that hold it, so a header is found without
-// searching from the start of the text.
+// searching from the start of the text. Paragraphs are edited where the loaded bytes hold them; one that
+// grows moves to the document's arena.
 //
 // Inputs the paragraphs cannot describe (names or values holding CR or LF) or that would make the index
 // grow out of proportion switch the document to the whole-text functions, with the same results.
+//
+// Reading reuses buffers of the document, so a document must not be used from two threads at once.
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "ini/header_index.h"
+#include "ini/text_arena.h"
 
 namespace ombrix {
 
@@ -28,61 +32,61 @@ class IniDocument {
  public:
   // bytes: the file as read; the load step's final CR LF is added here.
   explicit IniDocument(std::string bytes);
+  IniDocument(const IniDocument&) = delete;
+  IniDocument& operator=(const IniDocument&) = delete;
 
-  std::string readKey(std::string_view section, std::string_view key) const;
+  // The value, valid until the next call on the document.
+  std::string_view readKey(std::string_view section, std::string_view key) const;
   void saveKey(std::string_view section, std::string_view key, std::string_view value);
 
   // The loaded text (with the load step's CR LF) until the first saveKey, then the text as the write-back
-  // after the last saveKey would have left it.
+  // after the last saveKey would have left it: as one string, or as the pieces that make it up in order,
+  // valid until the next saveKey.
   std::string text() const;
+  std::vector<std::string_view> pieces() const;
 
   // False once the document has fallen back to the whole-text functions.
   bool indexed() const { return !wholeText_.has_value(); }
 
  private:
+  // A paragraph's bytes lie in the loaded text, where it may shrink but not grow, or in the arena once an
+  // edit made it longer than it was.
   struct Paragraph {
-    std::string content;  // non-empty lines, each ending in CR LF; empty for the first paragraph
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::size_t capacity = 0;  // bytes at data that belong to this paragraph
     std::size_t emptyLines = 0;
+    // Non-empty lines, each ending in CR LF; empty for the first paragraph.
+    std::string_view content() const { return {data, size}; }
   };
 
-  // Paragraph numbers in ascending order; most names stand in one paragraph, which needs no allocation.
-  class ParagraphSet {
-   public:
-    void insert(std::uint32_t paragraph);
-    void erase(std::uint32_t paragraph);
-    bool empty() const { return count_ == 0; }
-    const std::uint32_t* begin() const { return count_ <= 1 ? &single_ : many_.data(); }
-    const std::uint32_t* end() const { return begin() + count_; }
-
-   private:
-    std::uint32_t single_ = 0;
-    std::size_t count_ = 0;
-    std::vector<std::uint32_t> many_;  // all of them, once there are two or more
-  };
   struct HeaderPlace {
     std::size_t paragraph;
     std::size_t offset;  // of the "[" in the paragraph's content
   };
 
-  void parse(std::string_view text);
+  void parse();
   std::optional<HeaderPlace> findHeader(std::string_view section) const;
   void editSection(const HeaderPlace& place, std::string_view key, std::string_view value);
   void appendSection(std::string_view section, std::string_view key, std::string_view value);
+  void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end, std::string_view with);
   bool indexParagraph(std::size_t paragraph);
   void unindexParagraph(std::size_t paragraph);
   void fallBackToWholeText();
   bool isEmptyText() const { return paragraphs_.size() == 1 && paragraphs_[0].emptyLines == 0; }
 
+  std::string loaded_;
+  TextArena arena_;
   std::vector<Paragraph> paragraphs_;
-  std::unordered_map<std::string, ParagraphSet> headerIndex_;  // folded name -> paragraphs holding its header
+  HeaderIndex headerIndex_;
   std::optional<std::string> wholeText_;
 
-  // Reused for every call, so that reading and writing a key allocates nothing in the common case. The
-  // document is therefore not safe to use from two threads at once, not even for reading.
-  mutable std::string scratchName_;
+  // The header found last, since the keys of a section come one after another.
   mutable std::string lastHeaderSection_;
   mutable std::optional<HeaderPlace> lastHeader_;
+  // Reused for every call, so that reading and writing a key allocates nothing in the common case.
   mutable std::string scratchHeader_;
+  mutable std::string scratchValue_;
   mutable std::string scratchNeedle_;
   std::string scratchLine_;
 };

@@ -10,8 +10,9 @@ namespace ombrix {
 WholeFileKeyStore::WholeFileKeyStore(std::filesystem::path file, FileAccess& files)
     : file_(std::move(file)), files_(files) {}
 
-std::string WholeFileKeyStore::readKey(std::string_view section, std::string_view key) {
-  return GetKey(file_, section, key, "", files_);
+std::string_view WholeFileKeyStore::readKey(std::string_view section, std::string_view key) {
+  lastValue_ = GetKey(file_, section, key, "", files_);
+  return lastValue_;
 }
 
 void WholeFileKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
@@ -36,8 +37,8 @@ bool MemoryKeyStore::load() {
   return true;
 }
 
-std::string MemoryKeyStore::readKey(std::string_view section, std::string_view key) {
-  return document_ ? document_->readKey(section, key) : std::string();
+std::string_view MemoryKeyStore::readKey(std::string_view section, std::string_view key) {
+  return document_ ? document_->readKey(section, key) : std::string_view();
 }
 
 void MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
@@ -57,8 +58,9 @@ bool MemoryKeyStore::finish() {
   RetryCounter retries;
   bool written = true;
   if (changed_) {
-    const std::string text = document_->text();
-    written = retries.run([&] { return files_.replaceContents(target_, text); });
+    const std::vector<std::string_view> pieces = document_->pieces();
+    written = retries.run(
+        [&] { return files_.replaceContents(target_, std::span<const std::string_view>(pieces)); });
   } else if (target_ != source_) {
     written = retries.run([&] { return files_.copyFile(source_, target_); });
   }

@@ -16,8 +16,8 @@ class IniDocument;
 class KeyStore {
  public:
   virtual ~KeyStore() = default;
-  // The key's value, or the empty string when it is missing or empty.
-  virtual std::string readKey(std::string_view section, std::string_view key) = 0;
+  // The key's value, or the empty string when it is missing or empty; valid until the next call on the store.
+  virtual std::string_view readKey(std::string_view section, std::string_view key) = 0;
   // Sets the key, or deletes it when value is empty.
   virtual void saveKey(std::string_view section, std::string_view key, std::string_view value) = 0;
   // Puts what is still held in memory on disk. False when that failed; the file is then as it was.
@@ -29,12 +29,13 @@ class KeyStore {
 class WholeFileKeyStore final : public KeyStore {
  public:
   explicit WholeFileKeyStore(std::filesystem::path file, FileAccess& files = diskFileAccess());
-  std::string readKey(std::string_view section, std::string_view key) override;
+  std::string_view readKey(std::string_view section, std::string_view key) override;
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
 
  private:
   std::filesystem::path file_;
   FileAccess& files_;
+  std::string lastValue_;
 };
 
 // The fast store: reads the file once, works on it in memory, and writes it once when finished, with the
@@ -50,7 +51,7 @@ class MemoryKeyStore final : public KeyStore {
 
   // Reads the file, retrying as the reference does. False when it cannot be read.
   bool load();
-  std::string readKey(std::string_view section, std::string_view key) override;
+  std::string_view readKey(std::string_view section, std::string_view key) override;
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
   bool finish() override;
 

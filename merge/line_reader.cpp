@@ -1,11 +1,8 @@
 #include "merge/line_reader.h"
 
+#include "ini/byte_search.h"
+
 namespace ombrix {
-namespace {
-bool isLineBreak(char c) {
-  return c == '\r' || c == '\n';
-}
-}  // namespace
 
 LineReader::LineReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
 
@@ -42,10 +39,7 @@ bool LineReader::readLine(std::string& line) {
   while (position_ < size_ || fill()) {
     const char* const begin = buffer_.data() + position_;
     const char* const end = buffer_.data() + size_;
-    const char* lineBreak = begin;
-    while (lineBreak != end && !isLineBreak(*lineBreak)) {
-      ++lineBreak;
-    }
+    const char* const lineBreak = findEitherByte(begin, end, '\r', '\n');
     line.append(begin, lineBreak);
     position_ = static_cast<std::size_t>(lineBreak - buffer_.data());
     if (lineBreak != end) {

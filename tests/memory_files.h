@@ -23,6 +23,7 @@ class MemoryFiles : public FileAccess {
     bytes = found->second;
     return true;
   }
+  using FileAccess::replaceContents;
   bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override {
     files[path] = std::string(bytes);
     return true;

@@ -35,6 +35,7 @@ class FlakyFileAccess final : public FileAccess {
     }
     return disk_.readAll(path, bytes);
   }
+  using FileAccess::replaceContents;
   bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override {
     ++writes;
     if (failWrites > 0) {

@@ -63,9 +63,9 @@ class RecordingStore final : public KeyStore {
   std::map<std::pair<std::string, std::string>, std::string> values;
   std::vector<std::string> writes;
 
-  std::string readKey(std::string_view section, std::string_view key) override {
+  std::string_view readKey(std::string_view section, std::string_view key) override {
     const auto found = values.find({std::string(section), std::string(key)});
-    return found == values.end() ? "" : found->second;
+    return found == values.end() ? std::string_view() : std::string_view(found->second);
   }
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override {
     writes.push_back("[" + std::string(section) + "]" + std::string(key) + "=" + std::string(value));
@@ -149,6 +149,23 @@ TEST(MergePass, ReportsProgressForEveryLineBeforeHandlingIt) {
   });
   EXPECT_THAT(progress, ElementsAre("Processing line 1", "0 written", "Processing line 2", "0 written",
                                     "Processing line 3", "0 written"));
+}
+
+TEST(MergePass, NumbersEveryLineInPlainDecimals) {
+  std::string manyLines;
+  for (int i = 0; i < 10'050; ++i) {
+    manyLines += "// line\r\n";
+  }
+  std::istringstream in(manyLines);
+  LineReader lines(in);
+  RecordingStore store;
+  int expected = 0;
+  int wrong = 0;
+  runMergePass(lines, store, MergePolicy::ReplaceAll, [&](std::string_view text) {
+    wrong += text == "Processing line " + std::to_string(++expected) ? 0 : 1;
+  });
+  EXPECT_EQ(expected, 10'050);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(MergePass, EndsOnAReadErrorKeepingTheCountSoFar) {

@@ -1,0 +1,91 @@
+#pragma once
+
+// Finding a byte in the short spans of an INI text (a line, a game's section). The library's memchr is fast
+// over long spans but costs a call and setup each time; these look at eight bytes per step and hand long
+// spans to memchr.
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace ombrix {
+
+namespace byte_search_detail {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+constexpr std::ptrdiff_t kLongSpan = 256;
+
+// Marks, with its high bit, each byte of word that equals byte (exact for the first match, which is all
+// that is read).
+inline std::uint64_t matches(std::uint64_t word, unsigned char byte) {
+  const std::uint64_t x = word ^ (kOnes * byte);
+  return (x - kOnes) & ~x & kHighs;
+}
+
+inline std::uint64_t load(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) {
+    word = __builtin_bswap64(word);
+  }
+  return word;
+}
+
+}  // namespace byte_search_detail
+
+// The first byte in [begin, end) equal to byte, or end.
+inline const char* findByte(const char* begin, const char* end, char byte) {
+  using namespace byte_search_detail;
+  if (end - begin >= kLongSpan) {
+    const void* found = std::memchr(begin, byte, static_cast<std::size_t>(end - begin));
+    return found != nullptr ? static_cast<const char*>(found) : end;
+  }
+  const auto wanted = static_cast<unsigned char>(byte);
+  for (; end - begin >= 8; begin += 8) {
+    if (const std::uint64_t hits = matches(load(begin), wanted)) {
+      return begin + std::countr_zero(hits) / 8;
+    }
+  }
+  for (; begin != end; ++begin) {
+    if (*begin == byte) {
+      return begin;
+    }
+  }
+  return end;
+}
+
+// The first byte in [begin, end) equal to first or to second, or end.
+inline const char* findEitherByte(const char* begin, const char* end, char first, char second) {
+  using namespace byte_search_detail;
+  const auto a = static_cast<unsigned char>(first);
+  const auto b = static_cast<unsigned char>(second);
+  for (; end - begin >= 8; begin += 8) {
+    const std::uint64_t word = load(begin);
+    if (const std::uint64_t hits = matches(word, a) | matches(word, b)) {
+      return begin + std::countr_zero(hits) / 8;
+    }
+  }
+  for (; begin != end; ++begin) {
+    if (*begin == first || *begin == second) {
+      return begin;
+    }
+  }
+  return end;
+}
+
+// Where the first CR LF at or after from stands in text, or npos.
+inline std::size_t findCrLf(std::string_view text, std::size_t from) {
+  const char* const begin = text.data();
+  const char* const last = begin + text.size() - (text.empty() ? 0 : 1);  // a CR needs a byte after it
+  for (const char* at = begin + std::min(from, text.size()); (at = findByte(at, last, '\r')) != last; ++at) {
+    if (at[1] == '\n') {
+      return static_cast<std::size_t>(at - begin);
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace ombrix

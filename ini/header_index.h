@@ -1,0 +1,46 @@
+#pragma once
+
+// Which paragraphs of a document hold the header text of a name, filed by a hash of the folded name.
+// Different names may share a hash: the index holds every paragraph that holds a name, and perhaps a few
+// more, so callers confirm a match in the text. Open addressing with 16-byte slots keeps a lookup to one
+// cache line, which matters with tens of thousands of games.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace ombrix {
+
+class HeaderIndex {
+ public:
+  // The hash of a name with its letter case folded, so that names equal without regard to case share it.
+  static std::uint64_t hashOf(std::string_view name);
+
+  void reserve(std::size_t names);
+  void insert(std::uint64_t hash, std::uint32_t paragraph);
+  void erase(std::uint64_t hash, std::uint32_t paragraph);
+  // The paragraphs filed under hash, in ascending order; empty when there are none.
+  std::span<const std::uint32_t> find(std::uint64_t hash) const;
+  void clear();
+
+ private:
+  static constexpr std::uint32_t kUnused = UINT32_MAX;
+
+  // One paragraph is held in the slot itself; two or more in a list of their own.
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t count = kUnused;  // kUnused for a free slot; 0 once all its paragraphs were erased
+    std::uint32_t value = 0;        // the paragraph when count is 1, else the number of its list
+  };
+
+  std::size_t slotOf(std::uint64_t hash) const;
+  void growIfFull();
+
+  std::vector<Slot> slots_;  // a power of two in size, at most half used
+  std::size_t used_ = 0;
+  std::vector<std::vector<std::uint32_t>> lists_;  // ascending; an emptied list is not reused
+};
+
+}  // namespace ombrix

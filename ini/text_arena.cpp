@@ -1,0 +1,65 @@
+#include "ini/text_arena.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace ombrix {
+namespace {
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+constexpr std::size_t kLargestBlock = 8 * 1024 * 1024;
+#ifdef __linux__
+constexpr bool kHugePagesOnRequest = true;
+#else
+constexpr bool kHugePagesOnRequest = false;  // and std::aligned_alloc is not everywhere
+#endif
+}  // namespace
+
+void preferHugePages([[maybe_unused]] void* buffer, [[maybe_unused]] std::size_t size) {
+#ifdef __linux__
+  if (size < kHugePage) {
+    return;
+  }
+  // madvise wants a page-aligned start; the kernel uses huge pages for the aligned 2 MB stretches inside.
+  constexpr std::uintptr_t kPage = 4096;
+  const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+  const std::uintptr_t aligned = (start + kPage - 1) & ~(kPage - 1);
+  if (aligned < start + size) {
+    madvise(reinterpret_cast<void*>(aligned), start + size - aligned, MADV_HUGEPAGE);
+  }
+#endif
+}
+
+void TextArena::FreeBlock::operator()(char* block) const {
+  std::free(block);
+}
+
+char* TextArena::allocate(std::size_t size) {
+  if (size > left_) {
+    const std::size_t blockSize = std::max(size, nextBlockSize_);
+    nextBlockSize_ = std::min(nextBlockSize_ * 2, kLargestBlock);
+    const bool huge = kHugePagesOnRequest && blockSize >= kHugePage;
+    void* block = huge ? std::aligned_alloc(kHugePage, (blockSize + kHugePage - 1) / kHugePage * kHugePage)
+                       : std::malloc(blockSize);
+    if (block == nullptr) {
+      throw std::bad_alloc();
+    }
+    if (huge) {
+      preferHugePages(block, blockSize);
+    }
+    blocks_.emplace_back(static_cast<char*>(block));
+    next_ = static_cast<char*>(block);
+    left_ = blockSize;
+  }
+  char* allocated = next_;
+  next_ += size;
+  left_ -= size;
+  return allocated;
+}
+
+}  // namespace ombrix
