@@ -18,7 +18,13 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
+  done
+  exit 1
+}
 
 # Waits until exactly COUNT visible windows have a name matching PATTERN; prints the newest one's id.
 wait_for_windows() {
@@ -54,10 +60,13 @@ Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
+# The number is announced before the server is sure to take connections; wait until it answers.
+for _ in $(seq 100); do xwininfo -root > /dev/null 2>&1 && break; sleep 0.1; done
+xwininfo -root > /dev/null 2>&1 || fail "the virtual display $DISPLAY does not answer"
 
 "$program" > "$work/first.log" 2>&1 &
 first=$!
-window=$(wait_for_windows "^${caption}\$" 1)
+window=$(wait_for_windows "^${caption}\$" 1) || exit 1
 size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 [ "$size" = "375x258" ] || fail "the window is $size, not 375x258"
 
@@ -82,7 +91,7 @@ confirm=$(wait_for_windows "^Save merged ini as\$" 2)
 press "$confirm" alt+y
 message=$(wait_for_windows "^${caption}\$" 2)
 press "$message" Return
-wait_for_windows "^${caption}\$" 1 > /dev/null
+wait_for_windows "^${caption}\$" 1 > /dev/null || exit 1
 kill -0 "$first" 2>/dev/null || fail "the program ended when the count message closed"
 cmp -s "$work/lists/Mine.ini" "$sample/expected-keep-playable.ini" || fail "the merged list differs from the expected one"
 cmp -s "$work/lists/Mine.bak" "$sample/file_to_update.ini" || fail "the backup is not the original list"
