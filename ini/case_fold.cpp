@@ -8,39 +8,15 @@
 namespace ombrix {
 namespace {
 
-constexpr std::array<unsigned char, 256> makeFoldTable() {
-  std::array<unsigned char, 256> table{};
-  for (unsigned i = 0; i < 256; ++i) {
-    table[i] = static_cast<unsigned char>(i);
-  }
-  auto pair = [&table](unsigned upper, unsigned lower) { table[upper] = static_cast<unsigned char>(lower); };
-  for (unsigned c = 'A'; c <= 'Z'; ++c) {
-    pair(c, c + 32);
-  }
-  for (unsigned c = 0xC0; c <= 0xD6; ++c) {
-    pair(c, c + 32);
-  }
-  for (unsigned c = 0xD8; c <= 0xDE; ++c) {
-    pair(c, c + 32);
-  }
-  pair(0x8A, 0x9A);
-  pair(0x8C, 0x9C);
-  pair(0x8E, 0x9E);
-  pair(0x9F, 0xFF);
-  return table;
-}
-
-constexpr std::array<unsigned char, 256> kFold = makeFoldTable();
-
 // Bytes that no other byte folds to: a search for them can jump with memchr.
 constexpr std::array<bool, 256> makeCaselessTable() {
   std::array<int, 256> sharing{};
   for (unsigned i = 0; i < 256; ++i) {
-    ++sharing[kFold[i]];
+    ++sharing[fold_detail::kFold[i]];
   }
   std::array<bool, 256> caseless{};
   for (unsigned i = 0; i < 256; ++i) {
-    caseless[i] = sharing[kFold[i]] == 1;
+    caseless[i] = sharing[fold_detail::kFold[i]] == 1;
   }
   return caseless;
 }
@@ -48,14 +24,10 @@ constexpr std::array<bool, 256> makeCaselessTable() {
 constexpr std::array<bool, 256> kCaseless = makeCaselessTable();
 
 inline unsigned char fold(char c) {
-  return kFold[static_cast<unsigned char>(c)];
+  return foldCase(static_cast<unsigned char>(c));
 }
 
 }  // namespace
-
-unsigned char foldCase(unsigned char byte) {
-  return kFold[byte];
-}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {

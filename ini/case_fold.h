@@ -4,13 +4,43 @@
 // A-Z with a-z, 0xC0-0xD6 with 0xE0-0xF6, 0xD8-0xDE with 0xF8-0xFE, and the pairs 0x8A/0x9A,
 // 0x8C/0x9C, 0x8E/0x9E, 0x9F/0xFF. No other byte has another case.
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
 namespace ombrix {
 
-// The lower-case form of a byte, or the byte itself when it has no other case.
-unsigned char foldCase(unsigned char byte);
+namespace fold_detail {
+constexpr std::array<unsigned char, 256> makeFoldTable() {
+  std::array<unsigned char, 256> table{};
+  for (unsigned i = 0; i < 256; ++i) {
+    table[i] = static_cast<unsigned char>(i);
+  }
+  auto pair = [&table](unsigned upper, unsigned lower) { table[upper] = static_cast<unsigned char>(lower); };
+  for (unsigned c = 'A'; c <= 'Z'; ++c) {
+    pair(c, c + 32);
+  }
+  for (unsigned c = 0xC0; c <= 0xD6; ++c) {
+    pair(c, c + 32);
+  }
+  for (unsigned c = 0xD8; c <= 0xDE; ++c) {
+    pair(c, c + 32);
+  }
+  pair(0x8A, 0x9A);
+  pair(0x8C, 0x9C);
+  pair(0x8E, 0x9E);
+  pair(0x9F, 0xFF);
+  return table;
+}
+
+inline constexpr std::array<unsigned char, 256> kFold = makeFoldTable();
+}  // namespace fold_detail
+
+// The lower-case form of a byte, or the byte itself when it has no other case. Inline: it runs for every
+// byte compared or hashed.
+inline unsigned char foldCase(unsigned char byte) {
+  return fold_detail::kFold[byte];
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 

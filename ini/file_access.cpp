@@ -34,18 +34,31 @@ fs::path temporaryBeside(const fs::path& target) {
   return temporary;
 }
 
-bool writeWhole(const fs::path& path, std::span<const std::string_view> pieces) {
-  // A large buffer turns a list of many small pieces into few large writes.
-  std::vector<char> buffer(std::size_t{1} << 20);
-  std::ofstream out;
-  out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-  out.open(path, std::ios::binary | std::ios::trunc);
+// Gathers the pieces in a large buffer of its own, so that a list of many small pieces becomes a few large
+// writes without the cost of a stream call per piece.
+bool writeWhole(const fs::path& path, const FileAccess::PieceSource& produce) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) {
     return false;
   }
-  for (const std::string_view piece : pieces) {
-    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-  }
+  constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+  std::vector<char> buffer;
+  buffer.reserve(kBufferSize);
+  auto flush = [&] {
+    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    buffer.clear();
+  };
+  produce([&](std::string_view piece) {
+    if (buffer.size() + piece.size() > kBufferSize) {
+      flush();
+    }
+    if (piece.size() > kBufferSize) {
+      out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    } else {
+      buffer.insert(buffer.end(), piece.begin(), piece.end());
+    }
+  });
+  flush();
   out.close();
   return !out.fail();
 }
@@ -72,11 +85,9 @@ bool moveIntoPlace(const fs::path& temporary, const fs::path& target) {
 
 }  // namespace
 
-bool FileAccess::replaceContents(const fs::path& path, std::span<const std::string_view> pieces) {
+bool FileAccess::replaceContents(const fs::path& path, const PieceSource& produce) {
   std::string joined;
-  for (const std::string_view piece : pieces) {
-    joined.append(piece);
-  }
+  produce([&joined](std::string_view piece) { joined.append(piece); });
   return replaceContents(path, std::string_view(joined));
 }
 
@@ -100,13 +111,13 @@ bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
 }
 
 bool DiskFileAccess::replaceContents(const fs::path& path, std::string_view bytes) {
-  return replaceContents(path, std::span<const std::string_view>(&bytes, 1));
+  return replaceContents(path, [bytes](const PieceSink& emit) { emit(bytes); });
 }
 
-bool DiskFileAccess::replaceContents(const fs::path& path, std::span<const std::string_view> pieces) {
+bool DiskFileAccess::replaceContents(const fs::path& path, const PieceSource& produce) {
   const fs::path target = resolvedTarget(path);
   const fs::path temporary = temporaryBeside(target);
-  if (!writeWhole(temporary, pieces)) {
+  if (!writeWhole(temporary, produce)) {
     std::error_code error;
     fs::remove(temporary, error);
     return false;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <span>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,8 +23,11 @@ class FileAccess {
   // the file is as it was.
   virtual bool replaceContents(const std::filesystem::path& path, std::string_view bytes) = 0;
 
-  // The same for bytes given as pieces in order, so that a large text need not be joined first.
-  virtual bool replaceContents(const std::filesystem::path& path, std::span<const std::string_view> pieces);
+  // The same for bytes that produce calls emit with, piece by piece in order, so that a large text need not
+  // be joined first. produce may be called more than once (a failed write is tried again).
+  using PieceSink = std::function<void(std::string_view piece)>;
+  using PieceSource = std::function<void(const PieceSink& emit)>;
+  virtual bool replaceContents(const std::filesystem::path& path, const PieceSource& produce);
 
   // Makes target a byte-for-byte copy of source, replacing any file there, with the same guarantee.
   virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
@@ -35,7 +38,7 @@ class DiskFileAccess final : public FileAccess {
  public:
   bool readAll(const std::filesystem::path& path, std::string& bytes) override;
   bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override;
-  bool replaceContents(const std::filesystem::path& path, std::span<const std::string_view> pieces) override;
+  bool replaceContents(const std::filesystem::path& path, const PieceSource& produce) override;
   bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
 };
 

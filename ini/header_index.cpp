@@ -37,10 +37,22 @@ void HeaderIndex::reserve(std::size_t names) {
   }
 }
 
+std::size_t HeaderIndex::firstSlotOf(std::uint64_t hash) const {
+  // The multiplication spreads FNV's weak low bits over the bits that pick the slot.
+  return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> 32) & (slots_.size() - 1);
+}
+
+void HeaderIndex::prefetch([[maybe_unused]] std::uint64_t hash) const {
+#if defined(__GNUC__) || defined(__clang__)
+  if (!slots_.empty()) {
+    __builtin_prefetch(&slots_[firstSlotOf(hash)]);
+  }
+#endif
+}
+
 std::size_t HeaderIndex::slotOf(std::uint64_t hash) const {
   const std::size_t mask = slots_.size() - 1;
-  // The multiplication spreads FNV's weak low bits over the bits that pick the slot.
-  std::size_t slot = static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
+  std::size_t slot = firstSlotOf(hash);
   while (slots_[slot].count != kUnused && slots_[slot].hash != hash) {
     slot = (slot + 1) & mask;
   }
@@ -53,7 +65,7 @@ void HeaderIndex::growIfFull() {
   }
 }
 
-void HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
+bool HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
   growIfFull();
   Slot& slot = slots_[slotOf(hash)];
   if (slot.count == kUnused) {
@@ -63,7 +75,9 @@ void HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
   if (slot.count == 0) {
     slot.count = 1;
     slot.value = paragraph;
-  } else if (slot.count == 1) {
+    return true;
+  }
+  if (slot.count == 1) {
     if (slot.value != paragraph) {
       lists_.push_back({std::min(slot.value, paragraph), std::max(slot.value, paragraph)});
       slot.value = static_cast<std::uint32_t>(lists_.size() - 1);
@@ -77,6 +91,7 @@ void HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
       slot.count = static_cast<std::uint32_t>(list.size());
     }
   }
+  return false;
 }
 
 // An emptied slot stays taken, so that the probe sequences of other hashes are not broken.

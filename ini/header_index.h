@@ -19,8 +19,12 @@ class HeaderIndex {
   static std::uint64_t hashOf(std::string_view name);
 
   void reserve(std::size_t names);
-  void insert(std::uint64_t hash, std::uint32_t paragraph);
+  // Files the paragraph under hash. True when no paragraph was filed under hash before.
+  bool insert(std::uint64_t hash, std::uint32_t paragraph);
   void erase(std::uint64_t hash, std::uint32_t paragraph);
+  // Starts loading the slot where hash begins its search, so that a batch of insertions does not wait for
+  // memory one slot at a time.
+  void prefetch(std::uint64_t hash) const;
   // The paragraphs filed under hash, in ascending order; empty when there are none.
   std::span<const std::uint32_t> find(std::uint64_t hash) const;
   void clear();
@@ -35,6 +39,7 @@ class HeaderIndex {
     std::uint32_t value = 0;        // the paragraph when count is 1, else the number of its list
   };
 
+  std::size_t firstSlotOf(std::uint64_t hash) const;
   std::size_t slotOf(std::uint64_t hash) const;
   void growIfFull();
 

@@ -32,8 +32,69 @@ std::string_view indexedPart(std::string_view section) {
   return bracket == npos ? section : section.substr(bracket + 1);
 }
 
-void setKeyLineNeedle(std::string& needle, std::string_view key) {
-  needle.assign(kCrLf).append(key).append("=");
+// Where the key's first line in content starts its CR LF, at or after from: CR LF, the key (letter case
+// ignored), "=". CR, LF and "=" have no other case, so they are compared as they are.
+std::size_t findKeyLine(std::string_view content, std::size_t from, std::string_view key) {
+  const std::size_t lineSize = kCrLf.size() + key.size() + 1;
+  if (content.size() < lineSize || from > content.size() - lineSize) {
+    return npos;
+  }
+  const char* const begin = content.data();
+  const char* const last = begin + content.size() - lineSize + 1;
+  for (const char* at = findByte(begin + from, last, '\r'); at != last; at = findByte(at + 1, last, '\r')) {
+    if (at[1] == '\n' && at[lineSize - 1] == '=' && equalsIgnoringCase({at + 2, key.size()}, key)) {
+      return static_cast<std::size_t>(at - begin);
+    }
+  }
+  return npos;
+}
+
+std::size_t totalSize(std::initializer_list<std::string_view> pieces) {
+  std::size_t size = 0;
+  for (const std::string_view piece : pieces) {
+    size += piece.size();
+  }
+  return size;
+}
+
+char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
+  for (const std::string_view piece : pieces) {
+    std::memcpy(target, piece.data(), piece.size());
+    target += piece.size();
+  }
+  return target;
+}
+
+// Calls visit with the name of every header text in content ("[" name "]" CR: the name starts after the
+// last "[" before the "]" on its line, and holds no CR or LF). Returns false, having visited only some names,
+// when the names would take far more room than the text itself (many "]" CR after one "[" on a line),
+// which only a hostile file does.
+template <typename Visit>
+bool forEachHeaderName(std::string_view content, Visit visit) {
+  std::size_t nameBytes = 0;
+  const char* const begin = content.data();
+  const char* const end = begin + content.size();
+  for (const char* bracket = findByte(begin, end, ']'); bracket != end;
+       bracket = findByte(bracket + 1, end, ']')) {
+    if (bracket + 1 == end || bracket[1] != '\r') {
+      continue;
+    }
+    // Each search back stops at a line break byte, at the latest the CR after the previous "]", so the
+    // paragraph is read back at most once.
+    const char* open = bracket;
+    while (open != begin && open[-1] != '[' && open[-1] != '\r' && open[-1] != '\n') {
+      --open;
+    }
+    if (open == begin || open[-1] != '[') {
+      continue;
+    }
+    nameBytes += static_cast<std::size_t>(bracket - open);
+    if (nameBytes > 2 * content.size() + 1024) {
+      return false;
+    }
+    visit(std::string_view(open, static_cast<std::size_t>(bracket - open)));
+  }
+  return true;
 }
 
 }  // namespace
@@ -68,88 +129,101 @@ void IniDocument::parse() {
     position = contentEnd;
     countEmptyLines(paragraph);
   }
+  if (!indexAllParagraphs()) {
+    fallBackToWholeText();
+  }
+}
+
+// As indexParagraph for every paragraph in order, but in batches whose index slots are fetched ahead: with
+// tens of thousands of games, waiting for memory once per game would cost more than all the rest.
+bool IniDocument::indexAllParagraphs() {
+  struct Pending {
+    std::uint64_t hash;
+    std::uint32_t paragraph;
+    bool leading;
+  };
+  constexpr std::size_t kBatch = 512;
+  constexpr std::size_t kAhead = 16;
+  std::vector<Pending> batch;
+  batch.reserve(kBatch + 64);
+  auto insertBatch = [&] {
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      if (i + kAhead < batch.size()) {
+        headerIndex_.prefetch(batch[i + kAhead].hash);
+      }
+      const bool firstHolder = headerIndex_.insert(batch[i].hash, batch[i].paragraph);
+      if (batch[i].leading && firstHolder) {
+        paragraphs_[batch[i].paragraph].leadsWithFirstHeader = true;
+      }
+    }
+    batch.clear();
+  };
   headerIndex_.reserve(paragraphs_.size());
-  for (std::size_t i = 1; i < paragraphs_.size(); ++i) {
-    if (!indexParagraph(i)) {
-      fallBackToWholeText();
-      return;
+  for (std::size_t paragraph = 1; paragraph < paragraphs_.size(); ++paragraph) {
+    const Paragraph& p = paragraphs_[paragraph];
+    const bool indexed = forEachHeaderName(p.content(), [&](std::string_view name) {
+      batch.push_back(
+          {HeaderIndex::hashOf(name), static_cast<std::uint32_t>(paragraph), name.data() == p.data + 1});
+    });
+    if (!indexed) {
+      return false;
+    }
+    if (batch.size() >= kBatch) {
+      insertBatch();
+    }
+  }
+  insertBatch();
+  return true;
+}
+
+void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emit) const {
+  if (wholeText_) {
+    emit(*wholeText_);
+    return;
+  }
+  static constexpr std::string_view kManyEmptyLines =
+      "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+  for (const Paragraph& paragraph : paragraphs_) {
+    if (paragraph.size > 0) {
+      emit(paragraph.content());
+    }
+    for (std::size_t left = paragraph.emptyLines * kCrLf.size(); left > 0;) {
+      const std::size_t taken = std::min(left, kManyEmptyLines.size());
+      emit(kManyEmptyLines.substr(0, taken));
+      left -= taken;
     }
   }
 }
 
-std::vector<std::string_view> IniDocument::pieces() const {
-  if (wholeText_) {
-    return {*wholeText_};
-  }
-  static constexpr std::string_view kManyEmptyLines =
-      "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
-  std::vector<std::string_view> pieces;
-  pieces.reserve(2 * paragraphs_.size());
-  for (const Paragraph& paragraph : paragraphs_) {
-    if (paragraph.size > 0) {
-      pieces.push_back(paragraph.content());
-    }
-    for (std::size_t left = paragraph.emptyLines * kCrLf.size(); left > 0;) {
-      const std::size_t taken = std::min(left, kManyEmptyLines.size());
-      pieces.push_back(kManyEmptyLines.substr(0, taken));
-      left -= taken;
-    }
-  }
-  return pieces;
+// Names and values with line breaks would break the paragraphs' lines; the whole-text functions take them.
+// The section found last was checked when it was found.
+bool IniDocument::fitsParagraphs(std::string_view section, std::string_view key,
+                                 std::string_view value) const {
+  const bool sectionChecked = lastHeader_ && section == lastHeaderSection_;
+  return (sectionChecked || !holdsLineBreakByte(section)) && !holdsLineBreakByte(key) &&
+         !holdsLineBreakByte(value);
 }
 
 std::string IniDocument::text() const {
   std::string text;
-  for (const std::string_view piece : pieces()) {
-    text.append(piece);
-  }
+  writeTo([&text](std::string_view piece) { text.append(piece); });
   return text;
-}
-
-// Calls visit with the name of every header text in content ("[" name "]" CR: the name starts after the
-// last "[" before the "]" on its line, and holds no CR or LF). False, before visiting anything, when the
-// names would take far more room than the text itself (many "]" CR after one "[" on a line), which only a
-// hostile file does.
-template <typename Visit>
-bool forEachHeaderName(std::string_view content, Visit visit) {
-  std::vector<std::string_view> names;
-  std::size_t nameBytes = 0;
-  const char* const begin = content.data();
-  const char* const end = begin + content.size();
-  for (const char* bracket = begin; (bracket = static_cast<const char*>(std::memchr(
-                                         bracket, ']', static_cast<std::size_t>(end - bracket)))) != nullptr;
-       ++bracket) {
-    if (bracket + 1 == end || bracket[1] != '\r') {
-      continue;
-    }
-    // Each search back stops at a line break byte, at the latest the CR after the previous "]", so the
-    // paragraph is read back at most once.
-    const char* open = bracket;
-    while (open != begin && open[-1] != '[' && open[-1] != '\r' && open[-1] != '\n') {
-      --open;
-    }
-    if (open == begin || open[-1] != '[') {
-      continue;
-    }
-    nameBytes += static_cast<std::size_t>(bracket - open);
-    if (nameBytes > 2 * content.size() + 1024) {
-      return false;
-    }
-    names.emplace_back(open, static_cast<std::size_t>(bracket - open));
-  }
-  for (const std::string_view name : names) {
-    visit(name);
-  }
-  return true;
 }
 
 bool IniDocument::indexParagraph(std::size_t paragraph) {
   const auto number = static_cast<std::uint32_t>(paragraph);
-  return forEachHeaderName(paragraphs_[paragraph].content(), [&](std::string_view name) {
-    headerIndex_.insert(HeaderIndex::hashOf(name), number);
+  Paragraph& p = paragraphs_[paragraph];
+  const char* const leadingName = p.data + 1;  // where the name of a header at the very start stands
+  p.leadsWithFirstHeader = false;
+  return forEachHeaderName(p.content(), [&](std::string_view name) {
+    const bool firstHolder = headerIndex_.insert(HeaderIndex::hashOf(name), number);
+    if (name.data() == leadingName && firstHolder) {
+      p.leadsWithFirstHeader = true;
+    }
   });
 }
 
+// The paragraph was indexed whole before, so its names are all visited here.
 void IniDocument::unindexParagraph(std::size_t paragraph) {
   const auto number = static_cast<std::uint32_t>(paragraph);
   forEachHeaderName(paragraphs_[paragraph].content(),
@@ -168,21 +242,41 @@ std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view
   if (lastHeader_ && section == lastHeaderSection_) {
     return lastHeader_;
   }
+  // The header leading the paragraph after the last one found is the first in the text when no earlier
+  // paragraph holds a header text of its name.
+  const std::size_t next = lastFoundParagraph_ + 1;
+  if (leadingHeadersTrusted_ && next < paragraphs_.size() && paragraphs_[next].leadsWithFirstHeader &&
+      leadsWithHeader(next, section)) {
+    return remember(section, HeaderPlace{next, 0});
+  }
   const std::span<const std::uint32_t> holders = headerIndex_.find(HeaderIndex::hashOf(indexedPart(section)));
   scratchHeader_.assign("[").append(section).append("]\r");
   for (const std::uint32_t paragraph : holders) {
     const std::size_t offset = findIgnoringCase(paragraphs_[paragraph].content(), scratchHeader_);
     if (offset != npos) {
-      lastHeaderSection_.assign(section);
-      lastHeader_ = HeaderPlace{paragraph, offset};
-      return lastHeader_;
+      return remember(section, HeaderPlace{paragraph, offset});
     }
   }
   return std::nullopt;
 }
 
+bool IniDocument::leadsWithHeader(std::size_t paragraph, std::string_view section) const {
+  const std::string_view content = paragraphs_[paragraph].content();
+  return content.size() >= section.size() + 3 && content[0] == '[' && content[section.size() + 1] == ']' &&
+         content[section.size() + 2] == '\r' &&
+         equalsIgnoringCase(content.substr(1, section.size()), section);
+}
+
+std::optional<IniDocument::HeaderPlace> IniDocument::remember(std::string_view section,
+                                                              HeaderPlace place) const {
+  lastHeaderSection_.assign(section);
+  lastHeader_ = place;
+  lastFoundParagraph_ = place.paragraph;
+  return place;
+}
+
 std::string_view IniDocument::readKey(std::string_view section, std::string_view key) const {
-  if (wholeText_ || holdsLineBreakByte(section) || holdsLineBreakByte(key)) {
+  if (wholeText_ || !fitsParagraphs(section, key, {})) {
     std::string loaded = text();
     normaliseLoadedText(loaded);
     scratchValue_ = readKeyInText(loaded, section, key);
@@ -197,12 +291,11 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   }
   // The block with a CR LF appended is exactly the paragraph's content from the header on.
   const std::string_view content = paragraphs_[place->paragraph].content();
-  setKeyLineNeedle(scratchNeedle_, key);
-  const std::size_t keyBreak = findIgnoringCase(content, scratchNeedle_, place->offset);
+  const std::size_t keyBreak = findKeyLine(content, place->offset, key);
   if (keyBreak == npos) {
     return {};
   }
-  const std::size_t valueBegin = keyBreak + scratchNeedle_.size();
+  const std::size_t valueBegin = keyBreak + kCrLf.size() + key.size() + 1;
   return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
 }
 
@@ -210,7 +303,7 @@ void IniDocument::saveKey(std::string_view section, std::string_view key, std::s
   if (section.empty() || key.empty()) {
     return;
   }
-  if (!wholeText_ && (holdsLineBreakByte(section) || holdsLineBreakByte(key) || holdsLineBreakByte(value))) {
+  if (!wholeText_ && !fitsParagraphs(section, key, value)) {
     fallBackToWholeText();
   }
   if (wholeText_) {
@@ -235,14 +328,7 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   Paragraph& p = paragraphs_[place.paragraph];
   const std::string_view content = p.content();
   const std::size_t blockEnd = content.size() - kCrLf.size();
-  setKeyLineNeedle(scratchNeedle_, key);
-  const std::size_t keyBreak = findIgnoringCase(content, scratchNeedle_, place.offset);
-
-  std::string& newLine = scratchLine_;
-  newLine.clear();
-  if (!value.empty()) {
-    newLine.append(key).append("=").append(value).append(kCrLf);
-  }
+  const std::size_t keyBreak = findKeyLine(content, place.offset, key);
   // The lines replaced: the key's line with its line break, or nothing when the key is added at the end.
   std::size_t replacedBegin = content.size();
   std::size_t replacedEnd = content.size();
@@ -252,12 +338,17 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   }
   const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
   // Header texts can only appear or disappear with a line holding a bracket.
-  const bool headersMayChange =
-      holdsBracket(newLine) || holdsBracket(content.substr(replacedBegin, replacedEnd - replacedBegin));
+  const bool headersMayChange = (!value.empty() && (holdsBracket(key) || holdsBracket(value))) ||
+                                holdsBracket(content.substr(replacedBegin, replacedEnd - replacedBegin));
   if (headersMayChange) {
     unindexParagraph(place.paragraph);
+    leadingHeadersTrusted_ = false;
   }
-  replaceInParagraph(p, replacedBegin, replacedEnd, newLine);
+  if (value.empty()) {
+    replaceInParagraph(p, replacedBegin, replacedEnd, {});
+  } else {
+    replaceInParagraph(p, replacedBegin, replacedEnd, {key, "=", value, kCrLf});
+  }
   p.emptyLines = lastLineReplaced ? 2 : 1;
 
   // A header found earlier keeps its place unless it stands after the edit in this paragraph, or the
@@ -274,17 +365,18 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
 // Edits in place when the paragraph's bytes have room; otherwise moves it to the arena with some room to
 // grow, so that a paragraph edited again and again is copied only a few times.
 void IniDocument::replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,
-                                     std::string_view with) {
-  const std::size_t newSize = paragraph.size - (end - begin) + with.size();
+                                     std::initializer_list<std::string_view> with) {
+  const std::size_t withSize = totalSize(with);
+  const std::size_t newSize = paragraph.size - (end - begin) + withSize;
   if (paragraph.capacity >= newSize) {
-    std::memmove(paragraph.data + begin + with.size(), paragraph.data + end, paragraph.size - end);
-    std::memcpy(paragraph.data + begin, with.data(), with.size());
+    std::memmove(paragraph.data + begin + withSize, paragraph.data + end, paragraph.size - end);
+    copyPieces(paragraph.data + begin, with);
   } else {
     const std::size_t capacity = newSize + std::max<std::size_t>(32, newSize / 4);
     char* data = arena_.allocate(capacity);
     std::memcpy(data, paragraph.data, begin);
-    std::memcpy(data + begin, with.data(), with.size());
-    std::memcpy(data + begin + with.size(), paragraph.data + end, paragraph.size - end);
+    copyPieces(data + begin, with);
+    std::memcpy(data + begin + withSize, paragraph.data + end, paragraph.size - end);
     paragraph.data = data;
     paragraph.capacity = capacity;
   }
@@ -293,12 +385,9 @@ void IniDocument::replaceInParagraph(Paragraph& paragraph, std::size_t begin, st
 
 void IniDocument::appendSection(std::string_view section, std::string_view key, std::string_view value) {
   ++paragraphs_.back().emptyLines;
-  std::string& content = scratchLine_;
-  content.assign("[").append(section).append("]").append(kCrLf);
-  content.append(key).append("=").append(value).append(kCrLf);
   Paragraph& added = paragraphs_.emplace_back();
   added.emptyLines = 1;
-  replaceInParagraph(added, 0, 0, content);
+  replaceInParagraph(added, 0, 0, {"[", section, "]", kCrLf, key, "=", value, kCrLf});
   if (!indexParagraph(paragraphs_.size() - 1)) {
     fallBackToWholeText();
   }

@@ -18,6 +18,8 @@
 // Reading reuses buffers of the document, so a document must not be used from two threads at once.
 
 #include <cstddef>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,10 +42,9 @@ class IniDocument {
   void saveKey(std::string_view section, std::string_view key, std::string_view value);
 
   // The loaded text (with the load step's CR LF) until the first saveKey, then the text as the write-back
-  // after the last saveKey would have left it: as one string, or as the pieces that make it up in order,
-  // valid until the next saveKey.
+  // after the last saveKey would have left it: as one string, or handed to emit piece by piece in order.
   std::string text() const;
-  std::vector<std::string_view> pieces() const;
+  void writeTo(const std::function<void(std::string_view piece)>& emit) const;
 
   // False once the document has fallen back to the whole-text functions.
   bool indexed() const { return !wholeText_.has_value(); }
@@ -56,6 +57,8 @@ class IniDocument {
     std::size_t size = 0;
     std::size_t capacity = 0;  // bytes at data that belong to this paragraph
     std::size_t emptyLines = 0;
+    // The paragraph starts with a header text whose name no earlier paragraph holds a header text of.
+    bool leadsWithFirstHeader = false;
     // Non-empty lines, each ending in CR LF; empty for the first paragraph.
     std::string_view content() const { return {data, size}; }
   };
@@ -67,9 +70,15 @@ class IniDocument {
 
   void parse();
   std::optional<HeaderPlace> findHeader(std::string_view section) const;
+  bool leadsWithHeader(std::size_t paragraph, std::string_view section) const;
+  bool fitsParagraphs(std::string_view section, std::string_view key, std::string_view value) const;
+  std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;
   void editSection(const HeaderPlace& place, std::string_view key, std::string_view value);
   void appendSection(std::string_view section, std::string_view key, std::string_view value);
-  void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end, std::string_view with);
+  // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
+  void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,
+                          std::initializer_list<std::string_view> with);
+  bool indexAllParagraphs();
   bool indexParagraph(std::size_t paragraph);
   void unindexParagraph(std::size_t paragraph);
   void fallBackToWholeText();
@@ -84,11 +93,14 @@ class IniDocument {
   // The header found last, since the keys of a section come one after another.
   mutable std::string lastHeaderSection_;
   mutable std::optional<HeaderPlace> lastHeader_;
+  // A newer list names its games in the order of the user's list, so the next section looked for usually
+  // leads the paragraph after the last one found. The leading-header marks stay true while no edit adds or
+  // removes a header text; the first edit that may do so stops their use.
+  mutable std::size_t lastFoundParagraph_ = 0;
+  bool leadingHeadersTrusted_ = true;
   // Reused for every call, so that reading and writing a key allocates nothing in the common case.
   mutable std::string scratchHeader_;
   mutable std::string scratchValue_;
-  mutable std::string scratchNeedle_;
-  std::string scratchLine_;
 };
 
 }  // namespace ombrix

@@ -58,9 +58,10 @@ bool MemoryKeyStore::finish() {
   RetryCounter retries;
   bool written = true;
   if (changed_) {
-    const std::vector<std::string_view> pieces = document_->pieces();
-    written = retries.run(
-        [&] { return files_.replaceContents(target_, std::span<const std::string_view>(pieces)); });
+    written = retries.run([&] {
+      return files_.replaceContents(target_,
+                                    [this](const FileAccess::PieceSink& emit) { document_->writeTo(emit); });
+    });
   } else if (target_ != source_) {
     written = retries.run([&] { return files_.copyFile(source_, target_); });
   }

@@ -34,19 +34,32 @@ bool LineReader::skipLineFeedAfterCarriageReturn() {
   return true;
 }
 
-bool LineReader::readLine(std::string& line) {
-  line.clear();
+// Most lines lie whole in the buffer and are handed out where they stand. A line that runs past the end of
+// the buffer, or whose CR is its last byte (the LF may follow in the next fill), is gathered in carry_
+// first, because the next fill overwrites the buffer.
+bool LineReader::readLine(std::string_view& line) {
+  carry_.clear();
+  bool carried = false;
   while (position_ < size_ || fill()) {
     const char* const begin = buffer_.data() + position_;
     const char* const end = buffer_.data() + size_;
     const char* const lineBreak = findEitherByte(begin, end, '\r', '\n');
-    line.append(begin, lineBreak);
-    position_ = static_cast<std::size_t>(lineBreak - buffer_.data());
-    if (lineBreak != end) {
-      ++position_;
-      return *lineBreak == '\n' || skipLineFeedAfterCarriageReturn();
+    if (lineBreak == end) {
+      carry_.append(begin, end);
+      carried = true;
+      position_ = size_;
+      continue;
     }
+    position_ = static_cast<std::size_t>(lineBreak - buffer_.data()) + 1;
+    if (carried || position_ == size_) {
+      carry_.append(begin, lineBreak);
+      line = carry_;
+    } else {
+      line = std::string_view(begin, static_cast<std::size_t>(lineBreak - begin));
+    }
+    return *lineBreak == '\n' || skipLineFeedAfterCarriageReturn();
   }
+  line = carry_;
   return !failed_;
 }
 

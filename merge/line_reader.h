@@ -5,6 +5,7 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ombrix {
@@ -18,8 +19,9 @@ class LineReader {
   // True when no byte is left to read (also after a read error).
   bool atEnd();
 
-  // Reads the next line into line. False when reading failed; the line is then incomplete.
-  bool readLine(std::string& line);
+  // Reads the next line; line stays valid until the next call. False when reading failed; the line is then
+  // incomplete.
+  bool readLine(std::string_view& line);
 
   bool failed() const { return failed_; }
 
@@ -29,6 +31,7 @@ class LineReader {
 
   std::istream& in_;
   std::vector<char> buffer_;
+  std::string carry_;
   std::size_t position_ = 0;
   std::size_t size_ = 0;
   bool failed_ = false;

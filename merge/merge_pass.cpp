@@ -89,8 +89,20 @@ std::string_view trimSpaces(std::string_view text) {
 }
 
 bool statusSaysPlayable(std::string_view comment) {
-  return containsIgnoringCase(comment, "Playable") && !containsIgnoringCase(comment, "Almost") &&
-         !containsIgnoringCase(comment, "Not") && !containsIgnoringCase(comment, "Unplayable");
+  // A status is a few words: fold it once and look for the words as they are, instead of folding it again
+  // for each word. Longer texts, which no list has, are searched where they stand.
+  char folded[128];
+  if (comment.size() > sizeof folded) {
+    return containsIgnoringCase(comment, "Playable") && !containsIgnoringCase(comment, "Almost") &&
+           !containsIgnoringCase(comment, "Not") && !containsIgnoringCase(comment, "Unplayable");
+  }
+  for (std::size_t i = 0; i < comment.size(); ++i) {
+    folded[i] = static_cast<char>(foldCase(static_cast<unsigned char>(comment[i])));
+  }
+  const std::string_view status(folded, comment.size());
+  constexpr auto npos = std::string_view::npos;
+  return status.find("playable") != npos && status.find("almost") == npos && status.find("not") == npos &&
+         status.find("unplayable") == npos;
 }
 
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,
@@ -103,7 +115,7 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
   };
   ProgressText progressText;
   std::string section;
-  std::string line;
+  std::string_view line;
   std::int32_t lineNumber = 0;
   while (!newKeys.atEnd()) {
     if (lineNumber == std::numeric_limits<std::int32_t>::max()) {

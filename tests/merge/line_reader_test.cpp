@@ -14,10 +14,10 @@ std::vector<std::string> readAllLines(const std::string& bytes) {
   std::istringstream in(bytes);
   LineReader reader(in);
   std::vector<std::string> lines;
-  std::string line;
+  std::string_view line;
   while (!reader.atEnd()) {
     EXPECT_TRUE(reader.readLine(line));
-    lines.push_back(line);
+    lines.emplace_back(line);
   }
   EXPECT_FALSE(reader.failed());
   return lines;
@@ -50,7 +50,7 @@ TEST(LineReader, ReportsAReadError) {
   test::FailingStreamBuffer buffer(std::string(LineReader::kBufferSize, 'x'));
   std::istream in(&buffer);
   LineReader reader(in);
-  std::string line;
+  std::string_view line;
   ASSERT_FALSE(reader.atEnd());
   EXPECT_FALSE(reader.readLine(line));
   EXPECT_TRUE(reader.failed());

@@ -107,6 +107,14 @@ TEST(MergePass, KeepPlayableReadsTheOutputsComment) {
       {"Playable - crashes", false},
       {"Playable, Nothing", true},
   };
+  // Long comments take another way through the status test than the usual few words.
+  const std::string padding(300, '.');
+  const std::pair<std::string, bool> longStatuses[] = {
+      {padding + "PLAYABLE", false}, {padding + "Playable" + padding + "not", true}, {padding, true}};
+  for (const auto& [status, written] : longStatuses) {
+    store.values[{"G", "Comment"}] = status;
+    EXPECT_EQ(writesFor(crlf("[G]|Speed=2"), MergePolicy::KeepPlayable, store).size(), written ? 1u : 0u);
+  }
   for (const auto& [status, written] : statuses) {
     store.values[{"G", "Comment"}] = status;
     EXPECT_EQ(writesFor(crlf("[G]|Speed=2"), MergePolicy::KeepPlayable, store).size(), written ? 1u : 0u)
