@@ -41,7 +41,7 @@ bool writeWhole(const fs::path& path, const FileAccess::PieceSource& produce) {
   if (!out) {
     return false;
   }
-  constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+  constexpr std::size_t kBufferSize = std::size_t{256} << 10;
   std::vector<char> buffer;
   buffer.reserve(kBufferSize);
   auto flush = [&] {
