@@ -57,9 +57,17 @@ std::size_t totalSize(std::initializer_list<std::string_view> pieces) {
   return size;
 }
 
+// memcpy and memmove with a null pointer are undefined even for no bytes; a new paragraph has no bytes yet
+// and an empty piece may have no data.
+void copyBytes(char* target, const char* source, std::size_t size) {
+  if (size > 0) {
+    std::memcpy(target, source, size);
+  }
+}
+
 char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
   for (const std::string_view piece : pieces) {
-    std::memcpy(target, piece.data(), piece.size());
+    copyBytes(target, piece.data(), piece.size());
     target += piece.size();
   }
   return target;
@@ -369,14 +377,16 @@ void IniDocument::replaceInParagraph(Paragraph& paragraph, std::size_t begin, st
   const std::size_t withSize = totalSize(with);
   const std::size_t newSize = paragraph.size - (end - begin) + withSize;
   if (paragraph.capacity >= newSize) {
-    std::memmove(paragraph.data + begin + withSize, paragraph.data + end, paragraph.size - end);
+    if (paragraph.size > end) {
+      std::memmove(paragraph.data + begin + withSize, paragraph.data + end, paragraph.size - end);
+    }
     copyPieces(paragraph.data + begin, with);
   } else {
     const std::size_t capacity = newSize + std::max<std::size_t>(32, newSize / 4);
     char* data = arena_.allocate(capacity);
-    std::memcpy(data, paragraph.data, begin);
+    copyBytes(data, paragraph.data, begin);
     copyPieces(data + begin, with);
-    std::memcpy(data + begin + withSize, paragraph.data + end, paragraph.size - end);
+    copyBytes(data + begin + withSize, paragraph.data + end, paragraph.size - end);
     paragraph.data = data;
     paragraph.capacity = capacity;
   }

@@ -13,14 +13,23 @@ screenshot=${4:-}
 caption="Ombrix Ini Files Merger 1.1b"
 
 work=$(mktemp -d)
+# Waits for what it stops: an X server still going down when the next test starts could be handed the
+# same display number. Errors no longer end the script here (wait reports the stopped program's status).
 cleanup() {
-  kill "${first:-}" "${xvfb:-}" 2>/dev/null || true
+  set +e
+  for process in ${first:-} ${xvfb:-}; do
+    kill "$process" 2>/dev/null
+    wait "$process" 2>/dev/null
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do
+  echo "display $DISPLAY, X server $(kill -0 "${xvfb:-0}" 2>/dev/null && echo running || echo gone)," \
+    "sockets: $(ls /tmp/.X11-unix 2>/dev/null | tr '\n' ' ')" >&2
+  ss -xl 2>/dev/null | grep -F "X11-unix" >&2
+  for log in "$work"/*.log "$work"/xvfb.out; do
     [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
   done
   exit 1
@@ -56,7 +65,9 @@ settings=$XDG_CONFIG_HOME/OmbrixMerger/OmbrixMerger.conf
 printf '[Settings]\nSource=%s\nFile=%s\n' "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$settings"
 
 exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+# Without -noreset the server resets when its last client leaves, as the probe below does, and refuses
+# connections while it resets.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset > "$work/xvfb.out" 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
