@@ -1,10 +1,13 @@
 #include "merge/line_reader.h"
 
+#include <algorithm>
+
 #include "ini/byte_search.h"
 
 namespace ombrix {
 
-LineReader::LineReader(std::istream& in) : in_(in), buffer_(kBufferSize) {}
+LineReader::LineReader(std::istream& in, std::size_t bufferSize)
+    : in_(in), buffer_(std::max<std::size_t>(bufferSize, 1)) {}
 
 bool LineReader::fill() {
   position_ = 0;

@@ -14,7 +14,8 @@ class LineReader {
  public:
   static constexpr std::size_t kBufferSize = 64 * 1024;
 
-  explicit LineReader(std::istream& in);
+  // bufferSize: how much is read at once; tests make it small so that lines cross its borders.
+  explicit LineReader(std::istream& in, std::size_t bufferSize = kBufferSize);
 
   // True when no byte is left to read (also after a read error).
   bool atEnd();

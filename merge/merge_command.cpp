@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <memory>
+#include <vector>
 #include <system_error>
 
 namespace ombrix {
@@ -94,6 +95,28 @@ fs::path backupPathFor(const fs::path& output) {
   return backup;
 }
 
+// Reads in pieces and stops at the first CR LF, which is on the first line of any ordinary list.
+bool hasOnlyLfLineEnds(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<char> buffer(64 * 1024);
+  char previous = '\0';
+  bool lineFeed = false;
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto count = static_cast<std::size_t>(in.gcount());
+    for (std::size_t i = 0; i < count; ++i) {
+      if (buffer[i] == '\n') {
+        if (previous == '\r') {
+          return false;
+        }
+        lineFeed = true;
+      }
+      previous = buffer[i];
+    }
+  }
+  return lineFeed;
+}
+
 bool isSameFile(const fs::path& a, const fs::path& b) {
   std::error_code error;
   const bool same = fs::equivalent(a, b, error);
@@ -117,6 +140,9 @@ MergeReport runMergeCommand(MergeHost& host, MergeEngine engine, FileAccess& fil
   }
   if (isSameFile(newKeys, fileToUpdate)) {
     return refuse(host, kSameFileMessage);
+  }
+  if (hasOnlyLfLineEnds(fileToUpdate)) {
+    return refuse(host, kLfLineEndsMessage);
   }
 
   MergeReport report;

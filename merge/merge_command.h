@@ -15,6 +15,10 @@
 namespace ombrix {
 
 inline constexpr std::string_view kSameFileMessage = "Both files are the same.";
+inline constexpr std::string_view kLfLineEndsMessage =
+    "The file to be updated has LF line ends, not CR LF: its sections cannot be found, and every section "
+    "would be added to it a second time. Nothing was changed. Convert the file to CR LF line ends (for "
+    "example with unix2dos) and merge again.";
 inline constexpr std::string_view kBackupOverNewKeysMessage =
     "The backup of the file to be updated would replace the file with the new keys.";
 
@@ -68,6 +72,9 @@ MergeReport runMergeCommand(MergeHost& host, MergeEngine engine = MergeEngine::M
 // The backup beside an output merged in place: a name ending in ".ini" (any case) ends in ".bak" instead,
 // any other name gets ".bak" added.
 std::filesystem::path backupPathFor(const std::filesystem::path& output);
+
+// True when the file's lines end in LF without a CR LF anywhere: the text model sees no line break in it.
+bool hasOnlyLfLineEnds(const std::filesystem::path& file);
 
 // True when both paths name one existing file, whatever their spelling.
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -2,9 +2,11 @@
 # Installs the Debian packages that building and testing OmbrixMerger needs, if any are missing.
 set -euo pipefail
 
-# Build and tests; Qt 6 for the window; Xvfb, xdotool, xwininfo and Xlib for the test of the real window.
+# Build and tests; Qt 6 for the window; Xvfb, xdotool, xwininfo and Xlib for the test of the real window;
+# Clang with its runtime (libFuzzer and the sanitizers) for the fuzzers.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libx11-dev xvfb xdotool x11-utils)
+  qt6-base-dev libx11-dev xvfb xdotool x11-utils
+  clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine, builds everything with warnings as errors and runs the whole test suite, the
 # window's tests included (offscreen, and the real window in a virtual X display); then builds it again
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs the whole suite once more.
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs the whole suite once more; then runs each
+# fuzzer for a minute (FUZZ_SECONDS).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,5 @@ ctest --preset ci -j2
 cmake --preset asan
 cmake --build --preset asan -j2
 ctest --preset asan -j2
+
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"

@@ -112,6 +112,16 @@ TEST_F(Cli, UnusableFilesAreNamedAndNothingIsWritten) {
   EXPECT_EQ(test::countEntries(dir.path()), 3u);
 }
 
+TEST_F(Cli, RefusesAListWithLfLineEndsAndSaysWhatToDo) {
+  const std::string unix = dir.file("unix.ini", "[G1]\nSpeed=1\n\n").string();
+  const CliRun result = run({newKeys, unix});
+  EXPECT_EQ(result.status, kExitFailure);
+  EXPECT_THAT(result.err, HasSubstr("LF line ends"));
+  EXPECT_THAT(result.err, HasSubstr("CR LF"));
+  EXPECT_EQ(readFile(unix), "[G1]\nSpeed=1\n\n");
+  EXPECT_EQ(test::countEntries(dir.path()), 3u) << "no backup, no output";
+}
+
 TEST_F(Cli, SameFileIsRefused) {
   const CliRun sameInput = run({newKeys, (dir.path() / "." / "new keys.ini").string()});
   EXPECT_EQ(sameInput.status, kExitFailure);

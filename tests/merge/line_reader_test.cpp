@@ -10,9 +10,10 @@
 namespace ombrix {
 namespace {
 
-std::vector<std::string> readAllLines(const std::string& bytes) {
+std::vector<std::string> readAllLines(const std::string& bytes,
+                                      std::size_t bufferSize = LineReader::kBufferSize) {
   std::istringstream in(bytes);
-  LineReader reader(in);
+  LineReader reader(in, bufferSize);
   std::vector<std::string> lines;
   std::string_view line;
   while (!reader.atEnd()) {
@@ -43,6 +44,14 @@ TEST(LineReader, JoinsLinesAndLineBreaksAcrossItsBuffer) {
   const std::string split(LineReader::kBufferSize - 1, 'y');
   EXPECT_EQ(readAllLines(split + "\r\nz"), (Lines{split, "z"}));
   EXPECT_EQ(readAllLines(split + "\r"), Lines{split});
+}
+
+TEST(LineReader, LineBreaksOnEveryBorderOfASmallBuffer) {
+  const std::string bytes = "ab\r\ncd\re\n\r\n\r\rfgh\n\nij\r";
+  const Lines expected = {"ab", "cd", "e", "", "", "", "fgh", "", "ij"};
+  for (std::size_t bufferSize = 1; bufferSize <= bytes.size() + 1; ++bufferSize) {
+    EXPECT_EQ(readAllLines(bytes, bufferSize), expected) << "buffer of " << bufferSize;
+  }
 }
 
 TEST(LineReader, ReportsAReadError) {

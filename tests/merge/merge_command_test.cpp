@@ -106,6 +106,27 @@ TEST_F(MergeCommand, RefusesABackupThatWouldReplaceTheNewKeysFile) {
   EXPECT_EQ(readFile(host.fileToUpdate), kUserList);
 }
 
+TEST_F(MergeCommand, RefusesAListWithLfLineEndsBeforeWritingAnything) {
+  host.fileToUpdate = dir.file("Unix.ini", "[G1]\nComment=Unplayable\nSpeed=1\n\n");
+  host.outputChoice = host.fileToUpdate;
+  EXPECT_EQ(runMergeCommand(host).outcome, MergeOutcome::Refused);
+  EXPECT_THAT(host.events, ElementsAre(std::string(kLfLineEndsMessage)));
+  EXPECT_EQ(readFile(host.fileToUpdate), "[G1]\nComment=Unplayable\nSpeed=1\n\n");
+  EXPECT_FALSE(fs::exists(dir / "Unix.bak"));
+}
+
+TEST(LfLineEnds, OnlyAFileWithoutAnyCrLfCounts) {
+  TempDir dir;
+  EXPECT_TRUE(hasOnlyLfLineEnds(dir.file("lf.ini", "[A]\nk=1\n")));
+  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("crlf.ini", "[A]\r\nk=1\r\n")));
+  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("mixed.ini", "[A]\nk=1\r\n")));
+  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("one-line.ini", "[A]")));
+  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("cr.ini", "[A]\rk=1\r")));
+  // A CR LF split between two reads of the file still counts.
+  const std::string late(64 * 1024 - 3, 'x');  // the CR is the last byte of the first read
+  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("late.ini", "a\n" + late + "\r\n")));
+}
+
 TEST_F(MergeCommand, AsksForTheFirstUnusablePathOnly) {
   const fs::path empty = dir.file("empty.ini", "");
   const std::pair<fs::path, fs::path> cases[] = {

@@ -1,0 +1,56 @@
+// The indexed document against the whole-text functions: a random text, then a random sequence of reads
+// and writes. Every value read and every byte of the text must agree after each step.
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "ini/ini_document.h"
+#include "ini/ini_text.h"
+
+namespace {
+
+// Names drawn mostly from a few spellings, so that reads and writes meet the same sections and keys, with
+// now and then arbitrary bytes.
+std::string pickName(FuzzedDataProvider& data, const char* const* names, std::size_t count) {
+  if (data.ConsumeIntegralInRange<int>(0, 9) == 0) {
+    return data.ConsumeRandomLengthString(12);
+  }
+  return names[data.ConsumeIntegralInRange<std::size_t>(0, count - 1)];
+}
+
+void agree(bool same) {
+  if (!same) {
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  static const char* const kSections[] = {"G", "g", "A[B", "x]y", "\xC9T\xC9", "\xE9t\xE9", " G", ""};
+  static const char* const kKeys[] = {"Comment", "COMMENT", "k", "K", "\xC0", "\xE0", "[G", ""};
+  FuzzedDataProvider data(bytes, size);
+  std::string reference = data.ConsumeRandomLengthString(4096);
+  ombrix::IniDocument document(reference);
+  ombrix::normaliseLoadedText(reference);
+  while (data.remaining_bytes() > 0) {
+    const std::string section = pickName(data, kSections, std::size(kSections));
+    const std::string key = pickName(data, kKeys, std::size(kKeys));
+    std::string loaded = reference;
+    ombrix::normaliseLoadedText(loaded);
+    agree(document.readKey(section, key) == ombrix::readKeyInText(loaded, section, key));
+    if (data.ConsumeBool()) {
+      const std::string value = data.ConsumeRandomLengthString(16);
+      if (!section.empty() && !key.empty()) {
+        reference = loaded;
+        ombrix::saveKeyInText(reference, section, key, value);
+      }
+      document.saveKey(section, key, value);
+      agree(document.text() == reference);
+    }
+  }
+  return 0;
+}
