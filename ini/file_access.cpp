@@ -25,42 +25,14 @@ fs::path resolvedTarget(const fs::path& path) {
   return path;
 }
 
-// Unique per process and per call, so two merges into one folder never share a temporary file.
+// In the target's folder, so that the rename stays on one file system; unique per process and per call, so
+// two merges into one folder never share a temporary file. The name does not grow with the target's, which
+// may already be as long as a name can be.
 fs::path temporaryBeside(const fs::path& target) {
   static const unsigned processTag = std::random_device{}();
   static std::atomic<unsigned> counter{0};
-  fs::path temporary = target;
-  temporary += ".ombrix-" + std::to_string(processTag) + "-" + std::to_string(counter++) + ".tmp";
-  return temporary;
-}
-
-// Gathers the pieces in a large buffer of its own, so that a list of many small pieces becomes a few large
-// writes without the cost of a stream call per piece.
-bool writeWhole(const fs::path& path, const FileAccess::PieceSource& produce) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    return false;
-  }
-  constexpr std::size_t kBufferSize = std::size_t{256} << 10;
-  std::vector<char> buffer;
-  buffer.reserve(kBufferSize);
-  auto flush = [&] {
-    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    buffer.clear();
-  };
-  produce([&](std::string_view piece) {
-    if (buffer.size() + piece.size() > kBufferSize) {
-      flush();
-    }
-    if (piece.size() > kBufferSize) {
-      out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-    } else {
-      buffer.insert(buffer.end(), piece.begin(), piece.end());
-    }
-  });
-  flush();
-  out.close();
-  return !out.fail();
+  return target.parent_path() /
+         (".ombrix-" + std::to_string(processTag) + "-" + std::to_string(counter++) + ".tmp");
 }
 
 // Gives the new file the permissions of the one it replaces, so a merge does not widen or narrow access.
@@ -72,18 +44,64 @@ void keepPermissions(const fs::path& from, const fs::path& to) {
   }
 }
 
-bool moveIntoPlace(const fs::path& temporary, const fs::path& target) {
+}  // namespace
+
+// Gathers the pieces in a large buffer of its own, so that a list of many small pieces becomes a few large
+// writes without the cost of a stream call per piece.
+bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce) {
+  if (fails(FileStep::Open)) {
+    return false;
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    return false;
+  }
+  bool failed = false;
+  constexpr std::size_t kBufferSize = std::size_t{256} << 10;
+  std::vector<char> buffer;
+  buffer.reserve(kBufferSize);
+  auto flush = [&] {
+    if (!failed && fails(FileStep::Write)) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size() / 2));  // a disk that filled up
+      failed = true;
+    }
+    if (!failed) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    }
+    buffer.clear();
+  };
+  produce([&](std::string_view piece) {
+    if (buffer.size() + piece.size() > kBufferSize) {
+      flush();
+    }
+    if (piece.size() > kBufferSize) {
+      flush();
+      if (!failed) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+      }
+    } else {
+      buffer.insert(buffer.end(), piece.begin(), piece.end());
+    }
+  });
+  flush();
+  out.close();
+  return !failed && !out.fail();
+}
+
+bool DiskFileAccess::moveIntoPlace(const fs::path& temporary, const fs::path& target) {
   keepPermissions(target, temporary);
   std::error_code error;
-  fs::rename(temporary, target, error);
+  if (fails(FileStep::Rename)) {
+    error = std::make_error_code(std::errc::io_error);
+  } else {
+    fs::rename(temporary, target, error);
+  }
   if (error) {
     fs::remove(temporary, error);
     return false;
   }
   return true;
 }
-
-}  // namespace
 
 bool FileAccess::replaceContents(const fs::path& path, const PieceSource& produce) {
   std::string joined;
@@ -92,6 +110,9 @@ bool FileAccess::replaceContents(const fs::path& path, const PieceSource& produc
 }
 
 bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
+  if (fails(FileStep::Open)) {
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     return false;
@@ -106,6 +127,9 @@ bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
   bytes.reserve(static_cast<std::size_t>(size) + 2);
   preferHugePages(bytes.data(), bytes.capacity());
   bytes.resize(static_cast<std::size_t>(size));
+  if (fails(FileStep::Read)) {
+    return false;
+  }
   in.read(bytes.data(), static_cast<std::streamsize>(size));
   return static_cast<std::uintmax_t>(in.gcount()) == size;
 }
@@ -129,7 +153,11 @@ bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
   const fs::path resolved = resolvedTarget(target);
   const fs::path temporary = temporaryBeside(resolved);
   std::error_code error;
-  fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error);
+  if (fails(FileStep::Open) || fails(FileStep::Write)) {
+    error = std::make_error_code(std::errc::io_error);
+  } else {
+    fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error);
+  }
   if (error) {
     fs::remove(temporary, error);
     return false;

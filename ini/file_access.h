@@ -33,13 +33,33 @@ class FileAccess {
   virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
 };
 
+// The steps of the file system that can fail.
+enum class FileStep { Open, Read, Write, Rename };
+
+// Tests make chosen steps of the real file system fail through this.
+class FileFaults {
+ public:
+  virtual ~FileFaults() = default;
+  // Asked before each step; true makes the step fail as the system would (a write may have written part).
+  virtual bool fails(FileStep step) = 0;
+};
+
 // The real file system.
 class DiskFileAccess final : public FileAccess {
  public:
+  explicit DiskFileAccess(FileFaults* faults = nullptr) : faults_(faults) {}
+
   bool readAll(const std::filesystem::path& path, std::string& bytes) override;
   bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override;
   bool replaceContents(const std::filesystem::path& path, const PieceSource& produce) override;
   bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
+
+ private:
+  bool fails(FileStep step) const { return faults_ != nullptr && faults_->fails(step); }
+  bool writeWhole(const std::filesystem::path& path, const PieceSource& produce);
+  bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);
+
+  FileFaults* faults_;
 };
 
 // One shared instance for callers that do not bring their own.

@@ -1,0 +1,192 @@
+// Faults of the file system at every step that a merge takes: what the user's files hold afterwards.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "ini/ini_file.h"
+#include "memory_files.h"
+#include "merge/merge_command.h"
+#include "test_support.h"
+
+namespace ombrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::crlf;
+using test::readFile;
+using test::TempDir;
+
+// Fails calls first .. first + count - 1 of one step (counting from 1).
+class PlannedFaults final : public FileFaults {
+ public:
+  PlannedFaults(FileStep step, int first, int count) : step_(step), first_(first), count_(count) {}
+
+  bool fails(FileStep step) override {
+    const int call = ++calls_[step];
+    return step == step_ && call >= first_ && call < first_ + count_;
+  }
+  int calls(FileStep step) { return calls_[step]; }
+
+ private:
+  FileStep step_;
+  int first_;
+  int count_;
+  std::map<FileStep, int> calls_;
+};
+
+const std::string kList = crlf("[A]|k=1|j=2||[B]|x=9||");
+
+struct StepCase {
+  const char* name;
+  FileStep step;
+  int first;  // the first call of the step that belongs to the write-back
+};
+
+// SaveKey loads the file (open, read), then writes it back (open, write, rename).
+const StepCase kWriteBackSteps[] = {
+    {"open", FileStep::Open, 2}, {"write", FileStep::Write, 1}, {"rename", FileStep::Rename, 1}};
+
+TEST(Faults, AWriteBackThatKeepsFailingLeavesTheFileAsItWas) {
+  for (const StepCase& c : kWriteBackSteps) {
+    TempDir dir;
+    const fs::path file = dir.file("list.ini", kList);
+    PlannedFaults faults(c.step, c.first, 101);
+    DiskFileAccess disk(&faults);
+    SaveKey(file, "A", "k", "changed", disk);
+    EXPECT_EQ(readFile(file), kList) << c.name;
+    EXPECT_EQ(test::countEntries(dir.path()), 1u) << c.name << ": no temporary file is left behind";
+  }
+}
+
+TEST(Faults, AWriteBackSucceedsWithinOneHundredRetries) {
+  for (const StepCase& c : kWriteBackSteps) {
+    TempDir dir;
+    const fs::path file = dir.file("list.ini", kList);
+    PlannedFaults faults(c.step, c.first, 100);
+    DiskFileAccess disk(&faults);
+    SaveKey(file, "A", "k", "changed", disk);
+    EXPECT_EQ(readFile(file), crlf("[A]|k=changed|j=2||[B]|x=9||")) << c.name;
+    EXPECT_EQ(test::countEntries(dir.path()), 1u) << c.name;
+  }
+}
+
+TEST(Faults, AFileThatStaysUnreadableEndsTheCallsQuietly) {
+  TempDir dir;
+  const fs::path file = dir.file("list.ini", kList);
+  PlannedFaults faults(FileStep::Read, 1, 1000);
+  DiskFileAccess disk(&faults);
+  EXPECT_EQ(GetKey(file, "A", "k", "D", disk), "");
+  SaveKey(file, "A", "k", "changed", disk);
+  EXPECT_EQ(faults.calls(FileStep::Read), 202) << "101 attempts for each call";
+  EXPECT_EQ(readFile(file), kList);
+}
+
+// A host that merges new.ini into list.ini in place.
+class InPlaceHost final : public MergeHost {
+ public:
+  explicit InPlaceHost(const TempDir& dir) : dir_(dir) {}
+  fs::path newKeysPath() override { return dir_ / "new.ini"; }
+  fs::path fileToUpdatePath() override { return dir_ / "list.ini"; }
+  MergePolicy policy() override { return MergePolicy::ReplaceAll; }
+  void browseForFile(int) override {}
+  fs::path askOutputPath(const fs::path& fileToUpdate) override { return fileToUpdate; }
+  void showProgress(std::string_view) override {}
+  void endProgress() override {}
+  void showMessage(std::string_view) override {}
+
+ private:
+  const TempDir& dir_;
+};
+
+const std::string kNewKeys = crlf("[A]|k=2|n=3|[C]|y=1|");
+const std::string kMerged = crlf("[A]|k=2|j=2|n=3||[B]|x=9|||[C]|y=1||");
+
+TEST(Faults, ABackupThatCannotBeWrittenStopsTheMergeBeforeTheListIsTouched) {
+  for (const FileStep step : {FileStep::Open, FileStep::Write, FileStep::Rename}) {
+    TempDir dir;
+    dir.file("new.ini", kNewKeys);
+    const fs::path list = dir.file("list.ini", kList);
+    PlannedFaults faults(step, 1, 101);
+    DiskFileAccess disk(&faults);
+    InPlaceHost host(dir);
+    const MergeReport report = runMergeCommand(host, MergeEngine::Memory, disk);
+    EXPECT_EQ(report.outcome, MergeOutcome::Failed);
+    EXPECT_EQ(report.changeCount, 0);
+    EXPECT_EQ(readFile(list), kList);
+    EXPECT_FALSE(fs::exists(dir / "list.bak"));
+  }
+}
+
+TEST(Faults, AFailedWriteOfTheMergedListKeepsTheListAndItsCompleteBackup) {
+  // The backup is the first rename, the merged list the second.
+  TempDir dir;
+  dir.file("new.ini", kNewKeys);
+  const fs::path list = dir.file("list.ini", kList);
+  PlannedFaults faults(FileStep::Rename, 2, 101);
+  DiskFileAccess disk(&faults);
+  InPlaceHost host(dir);
+  const MergeReport report = runMergeCommand(host, MergeEngine::Memory, disk);
+  EXPECT_EQ(report.outcome, MergeOutcome::Failed);
+  EXPECT_EQ(report.changeCount, 0) << "no line reached the disk";
+  EXPECT_EQ(readFile(list), kList);
+  EXPECT_EQ(readFile(dir / "list.bak"), kList);
+  EXPECT_EQ(test::countEntries(dir.path()), 3u);
+}
+
+TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
+  for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
+    for (const FileStep step : {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Rename}) {
+      TempDir dir;
+      dir.file("new.ini", kNewKeys);
+      const fs::path list = dir.file("list.ini", kList);
+      PlannedFaults faults(step, 2, 50);
+      DiskFileAccess disk(&faults);
+      InPlaceHost host(dir);
+      // The first call of each step, the backup's, succeeds; every later one is retried.
+      const MergeReport report = runMergeCommand(host, engine, disk);
+      EXPECT_EQ(report.outcome, MergeOutcome::Merged) << report.failure;
+      EXPECT_EQ(readFile(list), kMerged);
+      EXPECT_EQ(readFile(dir / "list.bak"), kList);
+    }
+  }
+}
+
+// The reference engine when the disk fills up midway: each key written so far stays, whole; nothing after.
+TEST(Faults, ADiskThatFillsUpMidwayKeepsTheKeysWrittenSoFar) {
+  const std::string newKeys = crlf("[A]|k=2|n=3|[B]|x=8|[C]|y=1|");
+  // What the list is after each key write, from the reference engine working in memory.
+  std::vector<std::string> states = {kList};
+  {
+    test::MemoryFiles files;
+    files.files["list.ini"] = kList;
+    WholeFileKeyStore store("list.ini", files);
+    std::istringstream in(newKeys);
+    LineReader lines(in);
+    runMergePass(lines, store, MergePolicy::ReplaceAll, [&](std::string_view) {
+      if (states.back() != files.files["list.ini"]) {
+        states.push_back(files.files["list.ini"]);
+      }
+    });
+    states.push_back(files.files["list.ini"]);
+  }
+  // Writes: the backup copy is the first; key writes follow.
+  for (int keysWritten = 0; keysWritten <= 4; ++keysWritten) {
+    TempDir dir;
+    dir.file("new.ini", newKeys);
+    const fs::path list = dir.file("list.ini", kList);
+    PlannedFaults faults(FileStep::Write, 2 + keysWritten, 100'000);
+    DiskFileAccess disk(&faults);
+    InPlaceHost host(dir);
+    runMergeCommand(host, MergeEngine::File, disk);
+    EXPECT_EQ(readFile(list), states[static_cast<std::size_t>(keysWritten)])
+        << keysWritten << " keys written";
+    EXPECT_EQ(readFile(dir / "list.bak"), kList);
+    EXPECT_EQ(test::countEntries(dir.path()), 3u);
+  }
+}
+
+}  // namespace
+}  // namespace ombrix
