@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
+#include "cli/cli_run.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -18,18 +19,8 @@ using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::StartsWith;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun run(const std::vector<std::string>& args, CliTerminal terminal = {}) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = runCli(args, out, err, terminal);
-  return {status, out.str(), err.str()};
-}
+using test::CliRun;
+using test::run;
 
 const fs::path kSample = fs::path(OMBRIX_TEST_DATA_DIR) / "sample";
 

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "cli/cli_app.h"
+#include "cli/cli_run.h"
 #include "memory_files.h"
 #include "merge/merge_pass.h"
 #include "test_support.h"
@@ -30,18 +30,8 @@ using test::readFile;
 using test::TempDir;
 using testing::HasSubstr;
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = runCli(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using test::CliRun;
+using test::run;
 
 // What the reference engine makes of the same merge, worked out in memory.
 std::string referenceMerge(const std::string& newKeys, const std::string& list, MergePolicy policy) {
