@@ -241,6 +241,17 @@ TEST_F(Window, SameFileIsRefusedWithAMessage) {
   EXPECT_TRUE(dialogs.saves.empty());
 }
 
+TEST_F(Window, ListWithLfLineEndsIsRefusedWithAMessageThatSaysWhatToDo) {
+  fillBoxesWithSampleLists();
+  test::writeFile(toPath(box(2)->text()), "[G1]\nSpeed=1\n\n");
+  window.Command1_Click();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, kCaption);
+  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("CR LF")));
+  EXPECT_TRUE(dialogs.saves.empty()) << "refused before the output is asked for";
+  EXPECT_EQ(readFile(toPath(box(2)->text())), "[G1]\nSpeed=1\n\n");
+}
+
 TEST_F(Window, CancelledSaveDialogEndsQuietly) {
   fillBoxesWithSampleLists();
   dialogs.answers = {std::nullopt};
