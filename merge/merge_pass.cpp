@@ -24,6 +24,24 @@ std::optional<KeyLine> parseKeyLine(std::string_view line) {
   return KeyLine{trimSpaces(line.substr(0, equals)), trimSpaces(line.substr(equals + 1))};
 }
 
+// The keys of a section ask about the same Comment one after another: the last answer is kept.
+class StatusTest {
+ public:
+  bool saysPlayable(std::string_view comment) {
+    if (!known_ || comment != comment_) {
+      comment_.assign(comment);
+      playable_ = statusSaysPlayable(comment);
+      known_ = true;
+    }
+    return playable_;
+  }
+
+ private:
+  std::string comment_;
+  bool playable_ = false;
+  bool known_ = false;
+};
+
 bool isSkipped(std::string_view line) {
   return line.empty() || line.starts_with("//");
 }
@@ -32,12 +50,13 @@ bool isSectionHeader(std::string_view line) {
   return line.starts_with('[') && line.ends_with(']');
 }
 
-bool shouldWrite(KeyStore& output, MergePolicy policy, std::string_view section, std::string_view key) {
+bool shouldWrite(KeyStore& output, MergePolicy policy, std::string_view section, std::string_view key,
+                 StatusTest& status) {
   switch (policy) {
     case MergePolicy::ReplaceAll:
       return true;
     case MergePolicy::KeepPlayable:
-      return !statusSaysPlayable(output.readKey(section, kStatusKey));
+      return !status.saysPlayable(output.readKey(section, kStatusKey));
     case MergePolicy::KeepExisting:
       return output.readKey(section, key).empty();
   }
@@ -88,21 +107,38 @@ std::string_view trimSpaces(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// The Comment says Playable and none of Almost, Not or Unplayable (letter case ignored), in one pass over
+// the few words of a status.
 bool statusSaysPlayable(std::string_view comment) {
-  // A status is a few words: fold it once and look for the words as they are, instead of folding it again
-  // for each word. Longer texts, which no list has, are searched where they stand.
-  char folded[128];
-  if (comment.size() > sizeof folded) {
-    return containsIgnoringCase(comment, "Playable") && !containsIgnoringCase(comment, "Almost") &&
-           !containsIgnoringCase(comment, "Not") && !containsIgnoringCase(comment, "Unplayable");
+  auto holdsAt = [comment](std::size_t at, std::string_view word) {
+    return at + word.size() <= comment.size() && equalsIgnoringCase(comment.substr(at, word.size()), word);
+  };
+  bool playable = false;
+  for (std::size_t at = 0; at < comment.size(); ++at) {
+    switch (foldCase(static_cast<unsigned char>(comment[at]))) {
+      case 'p':
+        playable = playable || holdsAt(at, "playable");
+        break;
+      case 'a':
+        if (holdsAt(at, "almost")) {
+          return false;
+        }
+        break;
+      case 'n':
+        if (holdsAt(at, "not")) {
+          return false;
+        }
+        break;
+      case 'u':
+        if (holdsAt(at, "unplayable")) {
+          return false;
+        }
+        break;
+      default:
+        break;
+    }
   }
-  for (std::size_t i = 0; i < comment.size(); ++i) {
-    folded[i] = static_cast<char>(foldCase(static_cast<unsigned char>(comment[i])));
-  }
-  const std::string_view status(folded, comment.size());
-  constexpr auto npos = std::string_view::npos;
-  return status.find("playable") != npos && status.find("almost") == npos && status.find("not") == npos &&
-         status.find("unplayable") == npos;
+  return playable;
 }
 
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,
@@ -114,6 +150,7 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
     return result;
   };
   ProgressText progressText;
+  StatusTest status;
   std::string section;
   std::string_view line;
   std::int32_t lineNumber = 0;
@@ -137,7 +174,7 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
       continue;
     }
     const std::optional<KeyLine> keyLine = parseKeyLine(trimmed);
-    if (!keyLine || !shouldWrite(output, policy, section, keyLine->key)) {
+    if (!keyLine || !shouldWrite(output, policy, section, keyLine->key, status)) {
       continue;
     }
     output.saveKey(section, keyLine->key, keyLine->value);
