@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "ini/file_access.h"
+#include "ini/path_text.h"
 #include "merge/merge_command.h"
 
 namespace ombrix {
@@ -105,7 +106,7 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
       if (!output || output->empty()) {
         return std::string(arg) + " needs a file name";
       }
-      options.output = fs::path(*output);
+      options.output = pathFromText(*output);
     } else {
       return "unknown option " + std::string(arg);
     }
@@ -136,15 +137,15 @@ class CliHost final : public MergeHost {
   CliHost(const CliOptions& options, std::ostream& err, bool showProgressLine)
       : options_(options), err_(err), showProgressLine_(showProgressLine) {}
 
-  fs::path newKeysPath() override { return fs::path(options_.files[0]); }
-  fs::path fileToUpdatePath() override { return fs::path(options_.files[1]); }
+  fs::path newKeysPath() override { return pathFromText(options_.files[0]); }
+  fs::path fileToUpdatePath() override { return pathFromText(options_.files[1]); }
   MergePolicy policy() override { return options_.policy; }
 
   void browseForFile(int index) override {
     const bool newKeys = index == 1;
     const fs::path path = newKeys ? newKeysPath() : fileToUpdatePath();
     err_ << kProgram << ": " << (newKeys ? "the file with the new keys '" : "the file to be updated '")
-         << path.string() << "' " << whyUnusable(path) << '\n';
+         << textOfPath(path) << "' " << whyUnusable(path) << '\n';
   }
 
   fs::path askOutputPath(const fs::path& fileToUpdate) override {
@@ -204,7 +205,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     case MergeOutcome::Merged:
     case MergeOutcome::Failed:
       if (!report.backup.empty()) {
-        out << "Backup written to '" << report.backup.string() << "'.\n";
+        out << "Backup written to '" << textOfPath(report.backup) << "'.\n";
       }
       out << host.message() << '\n';
       if (report.outcome == MergeOutcome::Failed) {

@@ -18,7 +18,8 @@ struct CliTerminal {
   bool errorIsTerminal = false;
 };
 
-// Runs ombrix-merge with args (without the program name) and returns the exit status.
+// Runs ombrix-merge with args (without the program name) and returns the exit status. On Windows the
+// arguments are UTF-8 (main takes them as UTF-16); elsewhere they are the bytes the system passed.
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            CliTerminal terminal = {});
 

@@ -5,18 +5,33 @@
 
 #include "cli/cli_app.h"
 
-// The terminal test is the one call here that differs between Windows and POSIX.
+// The terminal test and the form of the arguments are what differ between Windows and POSIX.
 #ifdef _WIN32
 #include <io.h>
+
+#include <filesystem>
+
 static bool standardErrorIsTerminal() {
   return _isatty(_fileno(stderr)) != 0;
 }
+
+// Windows passes the arguments as UTF-16; the ANSI ones of main() would lose letters outside the code page.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::u8string text = std::filesystem::path(argv[i]).u8string();
+    args.emplace_back(text.begin(), text.end());
+  }
+  ombrix::CliTerminal terminal;
+  terminal.errorIsTerminal = standardErrorIsTerminal();
+  return ombrix::runCli(args, std::cout, std::cerr, terminal);
+}
 #else
 #include <unistd.h>
+
 static bool standardErrorIsTerminal() {
   return isatty(STDERR_FILENO) != 0;
 }
-#endif
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -24,3 +39,4 @@ int main(int argc, char** argv) {
   terminal.errorIsTerminal = standardErrorIsTerminal();
   return ombrix::runCli(args, std::cout, std::cerr, terminal);
 }
+#endif

@@ -76,6 +76,30 @@ inline const char* findEitherByte(const char* begin, const char* end, char first
   return end;
 }
 
+// Which kinds of bytes that the text model gives a meaning a name or value holds.
+struct SpecialBytes {
+  bool lineBreak = false;  // CR or LF
+  bool bracket = false;    // "[" or "]"
+};
+
+// Looks for all four bytes in one pass.
+inline SpecialBytes findSpecialBytes(std::string_view text) {
+  using namespace byte_search_detail;
+  SpecialBytes found;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  for (; end - at >= 8; at += 8) {
+    const std::uint64_t word = load(at);
+    found.lineBreak = found.lineBreak || (matches(word, '\r') | matches(word, '\n')) != 0;
+    found.bracket = found.bracket || (matches(word, '[') | matches(word, ']')) != 0;
+  }
+  for (; at != end; ++at) {
+    found.lineBreak = found.lineBreak || *at == '\r' || *at == '\n';
+    found.bracket = found.bracket || *at == '[' || *at == ']';
+  }
+  return found;
+}
+
 // Where the first CR LF at or after from stands in text, or npos.
 inline std::size_t findCrLf(std::string_view text, std::size_t from) {
   const char* const begin = text.data();

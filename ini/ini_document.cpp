@@ -49,6 +49,12 @@ std::size_t findKeyLine(std::string_view content, std::size_t from, std::string_
   return npos;
 }
 
+// Whether line (with its CR LF) is exactly key "=" value.
+bool isLine(std::string_view line, std::string_view key, std::string_view value) {
+  return line.size() == key.size() + 1 + value.size() + kCrLf.size() && line.starts_with(key) &&
+         line[key.size()] == '=' && line.substr(key.size() + 1, value.size()) == value;
+}
+
 std::size_t totalSize(std::initializer_list<std::string_view> pieces) {
   std::size_t size = 0;
   for (const std::string_view piece : pieces) {
@@ -205,11 +211,9 @@ void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emi
 
 // Names and values with line breaks would break the paragraphs' lines; the whole-text functions take them.
 // The section found last was checked when it was found.
-bool IniDocument::fitsParagraphs(std::string_view section, std::string_view key,
-                                 std::string_view value) const {
+bool IniDocument::fitsParagraphs(std::string_view section, SpecialBytes key, SpecialBytes value) const {
   const bool sectionChecked = lastHeader_ && section == lastHeaderSection_;
-  return (sectionChecked || !holdsLineBreakByte(section)) && !holdsLineBreakByte(key) &&
-         !holdsLineBreakByte(value);
+  return !key.lineBreak && !value.lineBreak && (sectionChecked || !holdsLineBreakByte(section));
 }
 
 std::string IniDocument::text() const {
@@ -284,7 +288,7 @@ std::optional<IniDocument::HeaderPlace> IniDocument::remember(std::string_view s
 }
 
 std::string_view IniDocument::readKey(std::string_view section, std::string_view key) const {
-  if (wholeText_ || !fitsParagraphs(section, key, {})) {
+  if (wholeText_ || !fitsParagraphs(section, findSpecialBytes(key), {})) {
     std::string loaded = text();
     normaliseLoadedText(loaded);
     scratchValue_ = readKeyInText(loaded, section, key);
@@ -311,7 +315,9 @@ void IniDocument::saveKey(std::string_view section, std::string_view key, std::s
   if (section.empty() || key.empty()) {
     return;
   }
-  if (!wholeText_ && !fitsParagraphs(section, key, value)) {
+  const SpecialBytes keyBytes = findSpecialBytes(key);
+  const SpecialBytes valueBytes = findSpecialBytes(value);
+  if (!wholeText_ && !fitsParagraphs(section, keyBytes, valueBytes)) {
     fallBackToWholeText();
   }
   if (wholeText_) {
@@ -323,7 +329,7 @@ void IniDocument::saveKey(std::string_view section, std::string_view key, std::s
     paragraphs_[0].emptyLines = 1;  // the load step's CR LF
   }
   if (const std::optional<HeaderPlace> place = findHeader(section)) {
-    editSection(*place, key, value);
+    editSection(*place, key, value, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
   } else if (!value.empty()) {
     appendSection(section, key, value);
   }
@@ -332,7 +338,8 @@ void IniDocument::saveKey(std::string_view section, std::string_view key, std::s
 
 // The block runs from the header to the end of the paragraph's last line; after the edit the paragraph is
 // followed by one empty line, or by two when the block's rebuilt last line kept its own line break.
-void IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value) {
+void IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
+                              bool newLineHasBracket) {
   Paragraph& p = paragraphs_[place.paragraph];
   const std::string_view content = p.content();
   const std::size_t blockEnd = content.size() - kCrLf.size();
@@ -345,9 +352,14 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
     replacedEnd = findCrLf(content, keyBreak + 1) + kCrLf.size();
   }
   const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
+  p.emptyLines = lastLineReplaced ? 2 : 1;
+  const std::string_view replaced = content.substr(replacedBegin, replacedEnd - replacedBegin);
+  // A line written again as it stands leaves the content as it is; only the empty lines after it change.
+  if (!value.empty() && keyBreak != npos && isLine(replaced, key, value)) {
+    return;
+  }
   // Header texts can only appear or disappear with a line holding a bracket.
-  const bool headersMayChange = (!value.empty() && (holdsBracket(key) || holdsBracket(value))) ||
-                                holdsBracket(content.substr(replacedBegin, replacedEnd - replacedBegin));
+  const bool headersMayChange = newLineHasBracket || holdsBracket(replaced);
   if (headersMayChange) {
     unindexParagraph(place.paragraph);
     leadingHeadersTrusted_ = false;
@@ -357,7 +369,6 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   } else {
     replaceInParagraph(p, replacedBegin, replacedEnd, {key, "=", value, kCrLf});
   }
-  p.emptyLines = lastLineReplaced ? 2 : 1;
 
   // A header found earlier keeps its place unless it stands after the edit in this paragraph, or the
   // headers themselves changed.

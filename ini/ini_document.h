@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ini/byte_search.h"
 #include "ini/header_index.h"
 #include "ini/text_arena.h"
 
@@ -71,9 +72,10 @@ class IniDocument {
   void parse();
   std::optional<HeaderPlace> findHeader(std::string_view section) const;
   bool leadsWithHeader(std::size_t paragraph, std::string_view section) const;
-  bool fitsParagraphs(std::string_view section, std::string_view key, std::string_view value) const;
+  bool fitsParagraphs(std::string_view section, SpecialBytes key, SpecialBytes value) const;
   std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;
-  void editSection(const HeaderPlace& place, std::string_view key, std::string_view value);
+  void editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
+                   bool newLineHasBracket);
   void appendSection(std::string_view section, std::string_view key, std::string_view value);
   // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
   void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,

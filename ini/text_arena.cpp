@@ -13,11 +13,21 @@ namespace ombrix {
 namespace {
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 constexpr std::size_t kLargestBlock = 8 * 1024 * 1024;
+
+// A block for the arena; large ones on Linux aligned to huge pages and asked to use them. std::aligned_alloc
+// is not on every system (MinGW lacks it), and only Linux takes the request.
+void* allocateBlock(std::size_t size) {
 #ifdef __linux__
-constexpr bool kHugePagesOnRequest = true;
-#else
-constexpr bool kHugePagesOnRequest = false;  // and std::aligned_alloc is not everywhere
+  if (size >= kHugePage) {
+    void* block = std::aligned_alloc(kHugePage, (size + kHugePage - 1) / kHugePage * kHugePage);
+    if (block != nullptr) {
+      preferHugePages(block, size);
+    }
+    return block;
+  }
 #endif
+  return std::malloc(size);
+}
 }  // namespace
 
 void preferHugePages([[maybe_unused]] void* buffer, [[maybe_unused]] std::size_t size) {
@@ -43,14 +53,9 @@ char* TextArena::allocate(std::size_t size) {
   if (size > left_) {
     const std::size_t blockSize = std::max(size, nextBlockSize_);
     nextBlockSize_ = std::min(nextBlockSize_ * 2, kLargestBlock);
-    const bool huge = kHugePagesOnRequest && blockSize >= kHugePage;
-    void* block = huge ? std::aligned_alloc(kHugePage, (blockSize + kHugePage - 1) / kHugePage * kHugePage)
-                       : std::malloc(blockSize);
+    void* block = allocateBlock(blockSize);
     if (block == nullptr) {
       throw std::bad_alloc();
-    }
-    if (huge) {
-      preferHugePages(block, blockSize);
     }
     blocks_.emplace_back(static_cast<char*>(block));
     next_ = static_cast<char*>(block);

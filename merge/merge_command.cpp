@@ -2,8 +2,10 @@
 
 #include <fstream>
 #include <memory>
-#include <vector>
 #include <system_error>
+#include <vector>
+
+#include "ini/path_text.h"
 
 namespace ombrix {
 namespace fs = std::filesystem;
@@ -29,7 +31,7 @@ bool endsWithIniExtension(const std::basic_string<Char>& name) {
 }
 
 std::string describe(const fs::path& path) {
-  return "'" + path.string() + "'";
+  return "'" + textOfPath(path) + "'";
 }
 
 // Backs the file to be updated up when it is merged in place. Otherwise the reference engine first copies it

@@ -2,7 +2,7 @@
 # Sets up a fresh machine, builds everything with warnings as errors and runs the whole test suite, the
 # window's tests included (offscreen, and the real window in a virtual X display); then builds it again
 # with AddressSanitizer and UndefinedBehaviorSanitizer and runs the whole suite once more; then runs each
-# fuzzer for a minute (FUZZ_SECONDS).
+# fuzzer for a minute (FUZZ_SECONDS); then builds for Windows and runs the tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,3 +17,5 @@ cmake --build --preset asan -j2
 ctest --preset asan -j2
 
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+scripts/test-windows.sh

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/cli_run.h"
+#include "ini/path_text.h"
 #include "memory_files.h"
 #include "merge/merge_pass.h"
 #include "test_support.h"
@@ -120,14 +121,14 @@ TEST(HostileInput, A200MegabyteListIsMergedInPlace) {
 
 TEST(HostileInput, PathsWithSpacesNonAsciiLettersAndLongNames) {
   TempDir dir;
-  const fs::path folder = dir / "Spiele \xC3\xA4\xC3\xB6\xC3\xBC \xE2\x98\x85";
+  const fs::path folder = dir.path() / fs::path(u8"Spiele \u00e4\u00f6\u00fc \u2605");
   fs::create_directories(folder);
   const std::string longName = std::string(240, 'n') + ".ini";
-  const fs::path newKeysFile = folder / "neue Schl\xC3\xBCssel.ini";
+  const fs::path newKeysFile = folder / fs::path(u8"neue Schl\u00fcssel.ini");
   const fs::path listFile = folder / longName;
   test::writeFile(newKeysFile, crlf("[G]|k=2|"));
   test::writeFile(listFile, crlf("[G]|k=1||"));
-  const CliRun result = run({"--policy", "replace-all", newKeysFile.string(), listFile.string()});
+  const CliRun result = run({"--policy", "replace-all", textOfPath(newKeysFile), textOfPath(listFile)});
   ASSERT_EQ(result.status, kExitSuccess) << result.err;
   EXPECT_EQ(readFile(listFile), crlf("[G]|k=2|||"));
   EXPECT_EQ(readFile(folder / (std::string(240, 'n') + ".bak")), crlf("[G]|k=1||"));

@@ -4,8 +4,9 @@ file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 file(COPY "${DATA}/file_to_update.ini" "${DATA}/new_keys.ini" DESTINATION "${WORK}")
 
+# EMULATOR runs the program when it was built for another system (Wine for Windows), else it is empty.
 execute_process(
-  COMMAND "${PROGRAM}" --policy "${POLICY}" -o "${WORK}/merged.ini" "${WORK}/new_keys.ini" "${WORK}/file_to_update.ini"
+  COMMAND ${EMULATOR} "${PROGRAM}" --policy "${POLICY}" -o "${WORK}/merged.ini" "${WORK}/new_keys.ini" "${WORK}/file_to_update.ini"
   RESULT_VARIABLE status
   OUTPUT_VARIABLE output)
 if(NOT status EQUAL 0)
@@ -25,6 +26,7 @@ endforeach()
 set(counts_replace-all 6)
 set(counts_keep-playable 3)
 set(counts_keep-existing 2)
+string(REPLACE "\r\n" "\n" output "${output}")
 if(NOT output MATCHES "(^|\n)${counts_${POLICY}} lines changed\\.\n$")
   message(FATAL_ERROR "unexpected output: ${output}")
 endif()

@@ -190,7 +190,11 @@ TEST(DiskFileAccess, WriteThatRunsOutOfRoomLeavesTheOldBytes) {
 TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   TempDir dir;
   const auto real = dir.file("real.ini", "old");
-  std::filesystem::create_symlink(real, dir / "link.ini");
+  std::error_code error;
+  std::filesystem::create_symlink(real, dir / "link.ini", error);
+  if (error) {
+    GTEST_SKIP() << "this system does not let the user create symbolic links";
+  }
   ASSERT_TRUE(DiskFileAccess().replaceContents(dir / "link.ini", "new"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
   EXPECT_EQ(readFile(real), "new");
