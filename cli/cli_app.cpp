@@ -9,7 +9,10 @@
 
 #include "ini/file_access.h"
 #include "ini/path_text.h"
+#include "merge/change_report.h"
+#include "merge/list_check.h"
 #include "merge/merge_command.h"
+#include "merge/undo.h"
 
 namespace ombrix {
 namespace fs = std::filesystem;
@@ -20,7 +23,9 @@ constexpr std::string_view kProgram = "ombrix-merge";
 
 constexpr std::string_view kUsage =
     "Usage: ombrix-merge [--policy replace-all|keep-playable|keep-existing] [-o OUTPUT]\n"
-    "                    [--engine memory|file] [--quiet] NEW_KEYS FILE_TO_UPDATE\n";
+    "                    [--engine memory|file] [--dry-run | --report] [--quiet] NEW_KEYS FILE_TO_UPDATE\n"
+    "       ombrix-merge --check FILE\n"
+    "       ombrix-merge --undo FILE\n";
 
 constexpr std::string_view kHelp =
     "Copies the keys of NEW_KEYS, a newer copy of a game list, into FILE_TO_UPDATE, your own copy,\n"
@@ -38,15 +43,27 @@ constexpr std::string_view kHelp =
     "  --engine ENGINE  memory: read your file once, merge in memory, write it once (default)\n"
     "                   file: the slow reference mode, which reads and rewrites the whole file\n"
     "                   on disk for every key line, as the original tool did; same result\n"
+    "  --dry-run        merge in memory and write nothing; list what would change\n"
+    "  --report         merge, then list what changed\n"
+    "                   (both list by section: + key added, ~ value changed, - key deleted)\n"
     "  -q, --quiet      no progress line on a terminal\n"
+    "  --check FILE     list what in FILE would make a merge misbehave, with line numbers\n"
+    "  --undo FILE      after an in-place merge of FILE: put its backup back over it, and keep\n"
+    "                   the merged version as FILE with the extension .merged\n"
     "  -h, --help       this text\n"
     "\n"
-    "The last line printed is \"N lines changed.\", the number of key lines written.\n"
-    "Exit status: 0 merged, 1 error (nothing written unless the files were usable), 2 wrong usage.\n";
+    "A merge prints \"N lines changed.\", the number of key lines written (with --dry-run and\n"
+    "--report followed by \"M effective changes.\").\n"
+    "Exit status: 0 merged (--check: nothing found), 1 error (nothing written unless the files\n"
+    "were usable; --check: something found), 2 wrong usage.\n";
 
 struct CliOptions {
   MergePolicy policy = MergePolicy::KeepPlayable;
   MergeEngine engine = MergeEngine::Memory;
+  bool dryRun = false;
+  bool report = false;
+  std::optional<std::string> check;  // --check FILE
+  std::optional<std::string> undo;   // --undo FILE
   std::optional<fs::path> output;
   bool quiet = false;
   bool help = false;
@@ -95,6 +112,17 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
         return "--policy needs one of replace-all, keep-playable, keep-existing";
       }
       options.policy = *policy;
+    } else if (arg == "--dry-run") {
+      options.dryRun = true;
+    } else if (arg == "--report") {
+      options.report = true;
+    } else if (arg.starts_with("--check") || arg.starts_with("--undo")) {
+      const bool isCheck = arg.starts_with("--check");
+      std::optional<std::string> file = valueOf(isCheck ? "--check" : "--undo");
+      if (!file || file->empty()) {
+        return std::string(isCheck ? "--check" : "--undo") + " needs a file name";
+      }
+      (isCheck ? options.check : options.undo) = std::move(file);
     } else if (arg.starts_with("--engine")) {
       const std::optional<std::string> name = valueOf("--engine");
       if (!name || (*name != "memory" && *name != "file")) {
@@ -111,8 +139,24 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
       return "unknown option " + std::string(arg);
     }
   }
+  if (options.check || options.undo) {
+    if (options.check && options.undo) {
+      return "--check and --undo each stand alone";
+    }
+    return options.files.empty() ? std::nullopt
+                                 : std::optional<std::string>("--check and --undo take one file");
+  }
   if (!options.help && options.files.size() != 2) {
     return "expected NEW_KEYS and FILE_TO_UPDATE";
+  }
+  if (options.dryRun && options.report) {
+    return "--dry-run writes nothing, so there is nothing to --report; use one of them";
+  }
+  if ((options.dryRun || options.report) && options.engine == MergeEngine::File) {
+    return "--dry-run and --report use the memory engine, which knows what each key write changed";
+  }
+  if (options.dryRun && options.output) {
+    return "--dry-run writes nothing; leave out -o";
   }
   return std::nullopt;
 }
@@ -130,6 +174,29 @@ std::string whyUnusable(const fs::path& path) {
     return "is not a regular file";
   }
   return fs::file_size(path, error) == 0 && !error ? "is empty" : "cannot be read";
+}
+
+// Lists the findings of --check as FILE:LINE: message.
+int checkFile(const fs::path& file, std::ostream& out, std::ostream& err) {
+  if (!fileHasContent(file)) {
+    err << kProgram << ": '" << textOfPath(file) << "' " << whyUnusable(file) << '\n';
+    return kExitFailure;
+  }
+  std::string bytes;
+  if (!diskFileAccess().readAll(file, bytes)) {
+    err << kProgram << ": '" << textOfPath(file) << "' cannot be read\n";
+    return kExitFailure;
+  }
+  const std::vector<ListFinding> findings = checkList(bytes);
+  for (const ListFinding& finding : findings) {
+    out << textOfPath(file) << ':' << finding.line << ": " << escapeForTerminal(finding.message) << '\n';
+  }
+  if (findings.empty()) {
+    out << textOfPath(file) << ": nothing found that would make a merge misbehave.\n";
+    return kExitSuccess;
+  }
+  out << findings.size() << (findings.size() == 1 ? " finding.\n" : " findings.\n");
+  return kExitFailure;
 }
 
 class CliHost final : public MergeHost {
@@ -199,15 +266,35 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitSuccess;
   }
 
+  if (options.check) {
+    return checkFile(pathFromText(*options.check), out, err);
+  }
+  if (options.undo) {
+    const UndoResult undone = undoMerge(pathFromText(*options.undo));
+    (undone.done ? out : err) << (undone.done ? "" : std::string(kProgram) + ": ") << undone.message << '\n';
+    return undone.done ? kExitSuccess : kExitFailure;
+  }
+
   CliHost host(options, err, terminal.errorIsTerminal && !options.quiet);
-  const MergeReport report = runMergeCommand(host, options.engine);
+  MergeOptions mergeOptions(options.engine);
+  mergeOptions.dryRun = options.dryRun;
+  mergeOptions.collectChanges = options.report;
+  const MergeReport report = runMergeCommand(host, mergeOptions);
+  const bool listChanges = options.dryRun || options.report;
   switch (report.outcome) {
     case MergeOutcome::Merged:
     case MergeOutcome::Failed:
       if (!report.backup.empty()) {
         out << "Backup written to '" << textOfPath(report.backup) << "'.\n";
       }
+      if (listChanges) {
+        out << formatChanges(report.changes);
+      }
       out << host.message() << '\n';
+      if (listChanges) {
+        out << countEffectiveChanges(report.changes) << " effective changes."
+            << (options.dryRun ? " Nothing was written." : "") << '\n';
+      }
       if (report.outcome == MergeOutcome::Failed) {
         err << kProgram << ": " << report.failure << '\n';
         return kExitFailure;

@@ -49,6 +49,22 @@ std::size_t findKeyLine(std::string_view content, std::size_t from, std::string_
   return npos;
 }
 
+// What a write of value did, from what was there before it.
+KeyChange describeChange(bool sectionFound, bool keyFound, std::string_view oldValue,
+                         std::string_view value) {
+  KeyChange change;
+  if (keyFound) {
+    change.oldValue = oldValue;
+    change.kind = value.empty()       ? KeyChange::Kind::Deleted
+                  : oldValue == value ? KeyChange::Kind::None
+                                      : KeyChange::Kind::Changed;
+  } else if (!value.empty()) {
+    change.kind = KeyChange::Kind::Added;
+    change.sectionAdded = !sectionFound;
+  }
+  return change;
+}
+
 // Whether line (with its CR LF) is exactly key "=" value.
 bool isLine(std::string_view line, std::string_view key, std::string_view value) {
   return line.size() == key.size() + 1 + value.size() + kCrLf.size() && line.starts_with(key) &&
@@ -311,9 +327,9 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
 }
 
-void IniDocument::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+KeyChange IniDocument::saveKey(std::string_view section, std::string_view key, std::string_view value) {
   if (section.empty() || key.empty()) {
-    return;
+    return {};
   }
   const SpecialBytes keyBytes = findSpecialBytes(key);
   const SpecialBytes valueBytes = findSpecialBytes(value);
@@ -321,25 +337,35 @@ void IniDocument::saveKey(std::string_view section, std::string_view key, std::s
     fallBackToWholeText();
   }
   if (wholeText_) {
-    normaliseLoadedText(*wholeText_);
-    saveKeyInText(*wholeText_, section, key, value);
-    return;
+    return saveInWholeText(section, key, value);
   }
   if (isEmptyText()) {
     paragraphs_[0].emptyLines = 1;  // the load step's CR LF
   }
+  KeyChange change;
   if (const std::optional<HeaderPlace> place = findHeader(section)) {
-    editSection(*place, key, value, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
+    change = editSection(*place, key, value, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
   } else if (!value.empty()) {
     appendSection(section, key, value);
+    change = describeChange(false, false, {}, value);
   }
   paragraphs_[0].emptyLines = 0;  // empty lines at the start of the text are removed
+  return change;
+}
+
+KeyChange IniDocument::saveInWholeText(std::string_view section, std::string_view key,
+                                       std::string_view value) {
+  normaliseLoadedText(*wholeText_);
+  KeyLookup before = lookupKeyInText(*wholeText_, section, key);
+  saveKeyInText(*wholeText_, section, key, value);
+  oldValue_ = std::move(before.value);
+  return describeChange(before.sectionFound, before.keyFound, oldValue_, value);
 }
 
 // The block runs from the header to the end of the paragraph's last line; after the edit the paragraph is
 // followed by one empty line, or by two when the block's rebuilt last line kept its own line break.
-void IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
-                              bool newLineHasBracket) {
+KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
+                                   bool newLineHasBracket) {
   Paragraph& p = paragraphs_[place.paragraph];
   const std::string_view content = p.content();
   const std::size_t blockEnd = content.size() - kCrLf.size();
@@ -354,9 +380,14 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
   p.emptyLines = lastLineReplaced ? 2 : 1;
   const std::string_view replaced = content.substr(replacedBegin, replacedEnd - replacedBegin);
+  if (keyBreak != npos) {
+    const std::size_t valueBegin = key.size() + 1;
+    oldValue_.assign(replaced.substr(valueBegin, replaced.size() - valueBegin - kCrLf.size()));
+  }
+  const KeyChange change = describeChange(true, keyBreak != npos, oldValue_, value);
   // A line written again as it stands leaves the content as it is; only the empty lines after it change.
   if (!value.empty() && keyBreak != npos && isLine(replaced, key, value)) {
-    return;
+    return change;
   }
   // Header texts can only appear or disappear with a line holding a bracket.
   const bool headersMayChange = newLineHasBracket || holdsBracket(replaced);
@@ -379,6 +410,7 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   if (headersMayChange && !indexParagraph(place.paragraph)) {
     fallBackToWholeText();
   }
+  return change;
 }
 
 // Edits in place when the paragraph's bytes have room; otherwise moves it to the arena with some room to

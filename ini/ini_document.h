@@ -27,6 +27,7 @@
 
 #include "ini/byte_search.h"
 #include "ini/header_index.h"
+#include "ini/key_change.h"
 #include "ini/text_arena.h"
 
 namespace ombrix {
@@ -40,7 +41,8 @@ class IniDocument {
 
   // The value, valid until the next call on the document.
   std::string_view readKey(std::string_view section, std::string_view key) const;
-  void saveKey(std::string_view section, std::string_view key, std::string_view value);
+  // Writes as saveKeyInText does, and tells what the write changed.
+  KeyChange saveKey(std::string_view section, std::string_view key, std::string_view value);
 
   // The loaded text (with the load step's CR LF) until the first saveKey, then the text as the write-back
   // after the last saveKey would have left it: as one string, or handed to emit piece by piece in order.
@@ -74,8 +76,9 @@ class IniDocument {
   bool leadsWithHeader(std::size_t paragraph, std::string_view section) const;
   bool fitsParagraphs(std::string_view section, SpecialBytes key, SpecialBytes value) const;
   std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;
-  void editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
-                   bool newLineHasBracket);
+  KeyChange editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
+                        bool newLineHasBracket);
+  KeyChange saveInWholeText(std::string_view section, std::string_view key, std::string_view value);
   void appendSection(std::string_view section, std::string_view key, std::string_view value);
   // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
   void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,
@@ -103,6 +106,7 @@ class IniDocument {
   // Reused for every call, so that reading and writing a key allocates nothing in the common case.
   mutable std::string scratchHeader_;
   mutable std::string scratchValue_;
+  std::string oldValue_;  // of the key line the last write replaced or removed
 };
 
 }  // namespace ombrix

@@ -94,24 +94,32 @@ std::optional<SectionBlock> findSectionBlock(std::string_view text, std::string_
 }
 
 std::string readKeyInText(std::string_view text, std::string_view section, std::string_view key) {
+  return lookupKeyInText(text, section, key).value;
+}
+
+KeyLookup lookupKeyInText(std::string_view text, std::string_view section, std::string_view key) {
+  KeyLookup lookup;
   if (section.empty() || key.empty()) {
-    return {};
+    return lookup;
   }
   const std::optional<SectionBlock> block = findSectionBlock(text, section);
   if (!block) {
-    return {};
+    return lookup;
   }
+  lookup.sectionFound = true;
   // The block is searched with a CR LF appended, so that its last line ends like the others.
   std::string blockText(text.substr(block->begin, block->end - block->begin));
   blockText.append(kCrLf);
   const std::string needle = keyLineNeedle(key);
   const std::size_t keyBreak = findIgnoringCase(blockText, needle);
   if (keyBreak == npos) {
-    return {};
+    return lookup;
   }
+  lookup.keyFound = true;
   const std::size_t valueBegin = keyBreak + needle.size();
   const std::size_t valueEnd = blockText.find(kCrLf, valueBegin);
-  return blockText.substr(valueBegin, valueEnd - valueBegin);
+  lookup.value = blockText.substr(valueBegin, valueEnd - valueBegin);
+  return lookup;
 }
 
 void saveKeyInText(std::string& text, std::string_view section, std::string_view key,

@@ -37,6 +37,14 @@ std::optional<SectionBlock> findSectionBlock(std::string_view text, std::string_
 // and when section or key is empty.
 std::string readKeyInText(std::string_view text, std::string_view section, std::string_view key);
 
+// As readKeyInText, and whether the section and the key line are there at all.
+struct KeyLookup {
+  bool sectionFound = false;
+  bool keyFound = false;
+  std::string value;
+};
+KeyLookup lookupKeyInText(std::string_view text, std::string_view section, std::string_view key);
+
 // Sets (value not empty) or deletes (value empty) key in section of a loaded text and tidies the text:
 // the run of empty lines after the edited section becomes one, and empty lines at the start are removed.
 // A missing section is appended when value is not empty. Nothing changes when section or key is empty.

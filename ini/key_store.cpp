@@ -43,9 +43,10 @@ std::string_view MemoryKeyStore::readKey(std::string_view section, std::string_v
 
 void MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
   if (!document_ || section.empty() || key.empty()) {
+    lastChange_ = {};
     return;
   }
-  document_->saveKey(section, key, value);
+  lastChange_ = document_->saveKey(section, key, value);
   changed_ = true;
 }
 

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "ini/file_access.h"
+#include "ini/key_change.h"
 
 namespace ombrix {
 
@@ -22,6 +24,8 @@ class KeyStore {
   virtual void saveKey(std::string_view section, std::string_view key, std::string_view value) = 0;
   // Puts what is still held in memory on disk. False when that failed; the file is then as it was.
   virtual bool finish() { return true; }
+  // What the last saveKey changed, when the store can tell; valid until the next call on the store.
+  virtual std::optional<KeyChange> lastChange() const { return std::nullopt; }
 };
 
 // The reference store: every read and write goes through GetKey/SaveKey on the file, so every key write
@@ -54,6 +58,7 @@ class MemoryKeyStore final : public KeyStore {
   std::string_view readKey(std::string_view section, std::string_view key) override;
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
   bool finish() override;
+  std::optional<KeyChange> lastChange() const override { return lastChange_; }
 
  private:
   std::filesystem::path source_;
@@ -61,6 +66,7 @@ class MemoryKeyStore final : public KeyStore {
   FileAccess& files_;
   std::unique_ptr<IniDocument> document_;
   bool changed_ = false;
+  KeyChange lastChange_;
 };
 
 }  // namespace ombrix

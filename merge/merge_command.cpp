@@ -77,6 +77,35 @@ MergeReport endedWith(MergeOutcome outcome) {
   return report;
 }
 
+ChangeSink recorderInto(std::vector<ChangeRecord>& changes) {
+  return [&changes](std::string_view section, std::string_view key, std::string_view value,
+                    const KeyChange& change) {
+    changes.push_back({std::string(section), std::string(key), std::string(value),
+                       std::string(change.oldValue), change.kind, change.sectionAdded});
+  };
+}
+
+// The merge in memory from the file to be updated, with every change kept and nothing written.
+MergeReport dryRun(MergeHost& host, const fs::path& fileToUpdate, const fs::path& newKeys,
+                   FileAccess& files) {
+  MergeReport report;
+  report.outcome = MergeOutcome::Failed;
+  MemoryKeyStore store(fileToUpdate, files);
+  std::ifstream newKeysFile(newKeys, std::ios::binary);
+  if (!store.load() || !newKeysFile) {
+    report.failure = "could not read " + describe(!newKeysFile ? newKeys : fileToUpdate);
+    return finish(host, std::move(report));
+  }
+  LineReader lines(newKeysFile);
+  const PassResult pass = runMergePass(
+      lines, store, host.policy(), [&host](std::string_view text) { host.showProgress(text); },
+      recorderInto(report.changes));
+  report.changeCount = pass.changeCount;
+  report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
+  report.failure = pass.failure;
+  return finish(host, std::move(report));
+}
+
 MergeReport refuse(MergeHost& host, std::string_view message) {
   host.showMessage(message);
   return endedWith(MergeOutcome::Refused);
@@ -129,7 +158,8 @@ std::string changeCountMessage(std::int32_t changeCount) {
   return std::to_string(changeCount) + " lines changed.";
 }
 
-MergeReport runMergeCommand(MergeHost& host, MergeEngine engine, FileAccess& files) {
+MergeReport runMergeCommand(MergeHost& host, const MergeOptions& options, FileAccess& files) {
+  const MergeEngine engine = options.dryRun || options.collectChanges ? MergeEngine::Memory : options.engine;
   const fs::path newKeys = host.newKeysPath();
   const fs::path fileToUpdate = host.fileToUpdatePath();
   if (newKeys.empty() || !fileHasContent(newKeys)) {
@@ -145,6 +175,10 @@ MergeReport runMergeCommand(MergeHost& host, MergeEngine engine, FileAccess& fil
   }
   if (hasOnlyLfLineEnds(fileToUpdate)) {
     return refuse(host, kLfLineEndsMessage);
+  }
+
+  if (options.dryRun) {
+    return dryRun(host, fileToUpdate, newKeys, files);
   }
 
   MergeReport report;
@@ -178,8 +212,9 @@ MergeReport runMergeCommand(MergeHost& host, MergeEngine engine, FileAccess& fil
   }
 
   LineReader lines(newKeysFile);
-  const PassResult pass =
-      runMergePass(lines, *store, host.policy(), [&host](std::string_view text) { host.showProgress(text); });
+  const PassResult pass = runMergePass(
+      lines, *store, host.policy(), [&host](std::string_view text) { host.showProgress(text); },
+      options.collectChanges ? recorderInto(report.changes) : ChangeSink());
   report.changeCount = pass.changeCount;
   report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
   report.failure = pass.failure;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ini/file_access.h"
 #include "merge/merge_pass.h"
@@ -53,12 +54,23 @@ enum class MergeOutcome {
   Failed,     // a step failed; the count reached so far was reported
 };
 
+// One key write of a merge and what it changed.
+struct ChangeRecord {
+  std::string section;
+  std::string key;
+  std::string value;     // as written
+  std::string oldValue;  // for a changed or deleted key
+  KeyChange::Kind kind = KeyChange::Kind::None;
+  bool sectionAdded = false;
+};
+
 struct MergeReport {
   MergeOutcome outcome = MergeOutcome::Cancelled;
   std::int32_t changeCount = 0;
   std::string failure;  // what went wrong, when outcome is Failed
   std::filesystem::path output;
-  std::filesystem::path backup;  // empty unless the file was merged in place
+  std::filesystem::path backup;       // empty unless the file was merged in place
+  std::vector<ChangeRecord> changes;  // every key write, when asked for
 };
 
 enum class MergeEngine {
@@ -66,7 +78,17 @@ enum class MergeEngine {
   File,    // the reference: every key is read from and written to the output file as the pass goes
 };
 
-MergeReport runMergeCommand(MergeHost& host, MergeEngine engine = MergeEngine::Memory,
+struct MergeOptions {
+  MergeOptions(MergeEngine mergeEngine = MergeEngine::Memory) : engine(mergeEngine) {}  // NOLINT: implicit
+
+  MergeEngine engine;
+  // Merge in memory and write nothing: no output is asked for, no backup made. Needs the memory engine.
+  bool dryRun = false;
+  // Keep every key write with what it changed in the report. Needs the memory engine.
+  bool collectChanges = false;
+};
+
+MergeReport runMergeCommand(MergeHost& host, const MergeOptions& options = {},
                             FileAccess& files = diskFileAccess());
 
 // The backup beside an output merged in place: a name ending in ".ini" (any case) ends in ".bak" instead,

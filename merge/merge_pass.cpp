@@ -142,7 +142,7 @@ bool statusSaysPlayable(std::string_view comment) {
 }
 
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,
-                        const ProgressCallback& progress) {
+                        const ProgressCallback& progress, const ChangeSink& changes) {
   PassResult result;
   auto fail = [&result](std::string why) {
     result.completed = false;
@@ -178,6 +178,11 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
       continue;
     }
     output.saveKey(section, keyLine->key, keyLine->value);
+    if (changes) {
+      if (const std::optional<KeyChange> change = output.lastChange()) {
+        changes(section, keyLine->key, keyLine->value, *change);
+      }
+    }
     if (result.changeCount == std::numeric_limits<std::int32_t>::max()) {
       return fail("too many lines changed to count");
     }

@@ -30,8 +30,12 @@ struct PassResult {
   std::string failure;    // what ended it early
 };
 
+// Receives every key write with what it changed, when the store can tell.
+using ChangeSink = std::function<void(std::string_view section, std::string_view key, std::string_view value,
+                                      const KeyChange& change)>;
+
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,
-                        const ProgressCallback& progress);
+                        const ProgressCallback& progress, const ChangeSink& changes = {});
 
 // Removes leading and trailing spaces (code 32) only; tabs and other white space stay.
 std::string_view trimSpaces(std::string_view text);

@@ -134,6 +134,59 @@ TEST_F(Cli, FailureAfterTheChecksReportsTheCountAndExitsWithOne) {
   EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
 }
 
+TEST_F(Cli, DryRunListsTheChangesAndWritesNothing) {
+  const CliRun result = run({"--dry-run", "--policy", "replace-all", newKeys, mine});
+  EXPECT_EQ(result.status, kExitSuccess) << result.err;
+  EXPECT_EQ(result.out,
+            "[G1]\n  ~ Speed: 1 -> 2\n[G2]\n  ~ Comment: Unplayable -> Playable\n  ~ Speed: 1 -> 2\n"
+            "[G3] (new section)\n  + Comment=Almost\n  + Speed=3\n"
+            "6 lines changed.\n5 effective changes. Nothing was written.\n");
+  EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
+  EXPECT_EQ(test::countEntries(dir.path()), 2u) << "no backup, no output";
+}
+
+TEST_F(Cli, ReportListsWhatTheMergeChanged) {
+  const CliRun result = run({"--report", newKeys, mine});
+  EXPECT_EQ(result.status, kExitSuccess) << result.err;
+  EXPECT_THAT(result.out,
+              EndsWith("[G2]\n  ~ Comment: Unplayable -> Playable\n[G3] (new section)\n"
+                       "  + Comment=Almost\n  + Speed=3\n3 lines changed.\n3 effective changes.\n"));
+  EXPECT_EQ(readFile(mine), readFile(kSample / "expected-keep-playable.ini"));
+}
+
+TEST_F(Cli, CheckAndUndoWorkOnOneFile) {
+  const CliRun clean = run({"--check", mine});
+  EXPECT_EQ(clean.status, kExitSuccess);
+  EXPECT_THAT(clean.out, HasSubstr("nothing found"));
+  const std::string messy = dir.file("messy.ini", crlf("[A]|k=1|[B]|x=1|")).string();
+  const CliRun found = run({"--check", messy});
+  EXPECT_EQ(found.status, kExitFailure);
+  EXPECT_THAT(found.out, HasSubstr(messy + ":3: section [B] does not follow an empty line"));
+  EXPECT_THAT(found.out, EndsWith("2 findings.\n"));
+
+  ASSERT_EQ(run({newKeys, mine}).status, kExitSuccess);
+  const CliRun undone = run({"--undo", mine});
+  EXPECT_EQ(undone.status, kExitSuccess) << undone.err;
+  EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
+  EXPECT_EQ(readFile(dir / "Mine.merged"), readFile(kSample / "expected-keep-playable.ini"));
+  const CliRun again = run({"--undo", mine});
+  EXPECT_EQ(again.status, kExitFailure);
+  EXPECT_THAT(again.err, HasSubstr("nothing to undo"));
+}
+
+TEST_F(Cli, NewOptionsRefuseCombinationsThatCannotWork) {
+  const std::vector<std::vector<std::string>> wrong = {{"--dry-run", "--report", newKeys, mine},
+                                                       {"--dry-run", "--engine=file", newKeys, mine},
+                                                       {"--report", "--engine=file", newKeys, mine},
+                                                       {"--dry-run", "-o", "out.ini", newKeys, mine},
+                                                       {"--check", mine, newKeys},
+                                                       {"--check", mine, "--undo", mine},
+                                                       {"--undo"}};
+  for (const auto& args : wrong) {
+    EXPECT_EQ(run(args).status, kExitUsage) << testing::PrintToString(args);
+  }
+}
+
 TEST_F(Cli, ShowsProgressOnlyOnATerminalAndNotWhenQuiet) {
   const CliTerminal terminal{true};
   const CliRun shown = run({"-o", (dir / "a.ini").string(), newKeys, mine}, terminal);

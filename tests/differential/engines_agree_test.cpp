@@ -83,6 +83,28 @@ TEST(EnginesAgree, OnGeneratedMergesUnderEveryPolicy) {
   EXPECT_EQ(indexedCases, static_cast<int>(kCases));
 }
 
+// What a write must report, from what the text held before it.
+void expectChangeTold(const KeyChange& change, const KeyLookup& before, const std::string& section,
+                      const std::string& key, const std::string& value, unsigned seed, int step) {
+  KeyChange::Kind expected = KeyChange::Kind::None;
+  if (!section.empty() && !key.empty()) {
+    if (before.keyFound) {
+      expected = value.empty()           ? KeyChange::Kind::Deleted
+                 : before.value == value ? KeyChange::Kind::None
+                                         : KeyChange::Kind::Changed;
+    } else if (!value.empty()) {
+      expected = KeyChange::Kind::Added;
+    }
+  }
+  ASSERT_EQ(change.kind, expected) << "seed " << seed << " step " << step;
+  if (expected == KeyChange::Kind::Changed || expected == KeyChange::Kind::Deleted) {
+    ASSERT_EQ(change.oldValue, before.value) << "seed " << seed << " step " << step;
+  }
+  if (expected == KeyChange::Kind::Added) {
+    ASSERT_EQ(change.sectionAdded, !before.sectionFound) << "seed " << seed << " step " << step;
+  }
+}
+
 // Reads between the writes must agree too, including writes of names and values the merge pass never
 // produces (line breaks inside them), which the document hands to the whole-text functions.
 TEST(EnginesAgree, OnGeneratedSequencesOfReadsAndWrites) {
@@ -106,11 +128,13 @@ TEST(EnginesAgree, OnGeneratedSequencesOfReadsAndWrites) {
       normaliseLoadedText(loaded);
       ASSERT_EQ(document.readKey(section, key), readKeyInText(loaded, section, key))
           << "seed " << seed << " step " << step << " text " << visible(reference);
+      const KeyLookup before = lookupKeyInText(loaded, section, key);
       if (!section.empty()) {
         reference = loaded;
         saveKeyInText(reference, section, key, value);
       }
-      document.saveKey(section, key, value);
+      const KeyChange change = document.saveKey(section, key, value);
+      expectChangeTold(change, before, section, key, value, seed, step);
       ASSERT_EQ(document.text(), reference) << "seed " << seed << " step " << step << " [" << visible(section)
                                             << "] " << visible(key) << "=" << visible(value);
     }

@@ -1,0 +1,31 @@
+#pragma once
+
+// The effective changes of a merge as text for a terminal: grouped by section in the order the sections
+// were first written, one change per line.
+//
+//   [G2]
+//     ~ Comment: Unplayable -> Playable
+//   [G3] (new section)
+//     + Comment=Almost
+//
+// "+" a key added, "~" a value changed (old -> new), "-" a key deleted. Key writes that changed nothing are
+// left out.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "merge/merge_command.h"
+
+namespace ombrix {
+
+std::string formatChanges(const std::vector<ChangeRecord>& changes);
+
+std::size_t countEffectiveChanges(const std::vector<ChangeRecord>& changes);
+
+// The bytes as they are, but control bytes (and the backslash) written as escapes, so that a name or value
+// cannot move the cursor or recolour a terminal: \r, \n, \t, \\ and \xNN.
+std::string escapeForTerminal(std::string_view text);
+
+}  // namespace ombrix

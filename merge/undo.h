@@ -1,0 +1,26 @@
+#pragma once
+
+// Going back to the list as it was before an in-place merge: its backup (named by the backup rule) is put
+// back over it, and the merged version is kept beside it with the extension "merged", so that the undo
+// can itself be undone by hand.
+
+#include <filesystem>
+#include <string>
+
+#include "ini/file_access.h"
+
+namespace ombrix {
+
+struct UndoResult {
+  bool done = false;
+  std::string message;  // what was done, or why nothing was
+  std::filesystem::path backup;
+  std::filesystem::path merged;
+};
+
+UndoResult undoMerge(const std::filesystem::path& file, FileAccess& files = diskFileAccess());
+
+// Where the merged version goes: file with the extension "merged" (list.ini gives list.merged).
+std::filesystem::path mergedPathFor(const std::filesystem::path& file);
+
+}  // namespace ombrix

@@ -1,0 +1,101 @@
+// The list check, the undo of an in-place merge, and the change list that --dry-run and --report print.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "merge/change_report.h"
+#include "merge/list_check.h"
+#include "merge/undo.h"
+#include "test_support.h"
+
+namespace ombrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::crlf;
+using test::readFile;
+using test::TempDir;
+using testing::AllOf;
+using testing::ElementsAre;
+using testing::Field;
+using testing::HasSubstr;
+using testing::IsEmpty;
+
+auto finding(std::size_t line, const char* words) {
+  return AllOf(Field(&ListFinding::line, line), Field(&ListFinding::message, HasSubstr(words)));
+}
+
+TEST(ListCheck, ACleanListHasNoFindings) {
+  EXPECT_THAT(checkList(crlf("// list||[A]|k=1|j=2||[B]|k=1||")), IsEmpty());
+  EXPECT_THAT(checkList(""), IsEmpty());
+}
+
+TEST(ListCheck, FindsEachKindOfTroubleOnItsLine) {
+  EXPECT_THAT(checkList(crlf("[A]|k=1|K=2||[a]|x=1||")),
+              ElementsAre(finding(3, "key K appears again"), finding(5, "section [a] appears again")));
+  EXPECT_THAT(checkList(crlf("[A]|k=1|[B]|x=1||")), ElementsAre(finding(3, "does not follow an empty line")));
+  EXPECT_THAT(checkList(crlf("[A]|k=1||[B] ; note|x=1||")),
+              ElementsAre(finding(4, "characters after its \"]\"")));
+  EXPECT_THAT(checkList(crlf("[A]|v=[b]||[B]|x=1||")),
+              ElementsAre(finding(2, "the text [B] in this line stands before the header of [B] at line 4")));
+  EXPECT_THAT(checkList(crlf("[A]|k=1||[B]|x=1|")),
+              ElementsAre(finding(4, "last section has no empty line")));
+  EXPECT_THAT(checkList("[A]\nk=1\n\n"), ElementsAre(finding(1, "LF, not CR LF")));
+}
+
+TEST(ListCheck, KeysRepeatOnlyWithinTheirOwnSection) {
+  EXPECT_THAT(checkList(crlf("[A]|k=1||[B]|k=1||")), IsEmpty());
+}
+
+class Undo : public testing::Test {
+ protected:
+  TempDir dir;
+  const std::string original = crlf("[A]|k=1||");
+  const std::string merged = crlf("[A]|k=2|||");
+};
+
+TEST_F(Undo, PutsTheBackupBackAndKeepsTheMergedVersion) {
+  const fs::path list = dir.file("Ombrix.INI", merged);
+  dir.file("Ombrix.bak", original);
+  const UndoResult result = undoMerge(list);
+  EXPECT_TRUE(result.done) << result.message;
+  EXPECT_EQ(readFile(list), original);
+  EXPECT_EQ(readFile(dir / "Ombrix.merged"), merged);
+  EXPECT_EQ(readFile(dir / "Ombrix.bak"), original);
+  EXPECT_THAT(result.message, HasSubstr("Ombrix.merged"));
+}
+
+TEST_F(Undo, RefusesWithAReasonAndChangesNothing) {
+  const fs::path list = dir.file("list.ini", merged);
+  EXPECT_THAT(undoMerge(list).message, HasSubstr("there is no backup"));
+  dir.file("list.bak", "");
+  EXPECT_THAT(undoMerge(list).message, HasSubstr("is empty"));
+  dir.file("list.bak", merged);
+  EXPECT_THAT(undoMerge(list).message, HasSubstr("nothing to undo"));
+  EXPECT_THAT(undoMerge(dir / "missing.ini").message, HasSubstr("does not exist"));
+  EXPECT_THAT(undoMerge(dir.path()).message, HasSubstr("is not a file"));
+  EXPECT_EQ(readFile(list), merged);
+  EXPECT_FALSE(fs::exists(dir / "list.merged"));
+}
+
+TEST(ChangeList, GroupsBySectionAndLeavesOutWritesThatChangedNothing) {
+  const std::vector<ChangeRecord> changes = {
+      {"G1", "Speed", "2", "1", KeyChange::Kind::Changed, false},
+      {"G1", "Comment", "Playable", "Playable", KeyChange::Kind::None, false},
+      {"G3", "Comment", "Almost", "", KeyChange::Kind::Added, true},
+      {"g1", "Old", "", "x", KeyChange::Kind::Deleted, false},
+      {"G3", "Speed", "3", "", KeyChange::Kind::Added, true},
+  };
+  EXPECT_EQ(
+      formatChanges(changes),
+      "[G1]\n  ~ Speed: 1 -> 2\n  - Old (was x)\n[G3] (new section)\n  + Comment=Almost\n  + Speed=3\n");
+  EXPECT_EQ(countEffectiveChanges(changes), 4u);
+}
+
+TEST(ChangeList, EscapesControlBytesSoATerminalIsSafe) {
+  EXPECT_EQ(escapeForTerminal(std::string("a\x1B[31m\r\n\t\\\x7F\0z\xE9", 14)),
+            "a\\x1B[31m\\r\\n\\t\\\\\\x7F\\x00z\xE9");
+}
+
+}  // namespace
+}  // namespace ombrix
