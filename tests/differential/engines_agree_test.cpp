@@ -9,6 +9,7 @@
 #include "ini/ini_document.h"
 #include "ini/ini_text.h"
 #include "memory_files.h"
+#include "merge/change_report.h"
 #include "merge/merge_pass.h"
 
 namespace ombrix {
@@ -17,25 +18,7 @@ namespace {
 constexpr unsigned kCases = 4000;
 
 // Shows the bytes of a failing input with its line breaks and control bytes visible.
-std::string visible(const std::string& bytes) {
-  std::string out;
-  for (const char byte : bytes) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c < 32 || c >= 127) {
-      static const char hex[] = "0123456789ABCDEF";
-      out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
+std::string visible(const std::string& bytes) { return escapeForTerminal(bytes); }
 
 struct MergeResult {
   std::string output;
