@@ -347,7 +347,9 @@ KeyChange IniDocument::saveKey(std::string_view section, std::string_view key, s
     change = editSection(*place, key, value, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
   } else if (!value.empty()) {
     appendSection(section, key, value);
-    change = describeChange(false, false, {}, value);
+    if (trackChanges_) {
+      change = describeChange(false, false, {}, value);
+    }
   }
   paragraphs_[0].emptyLines = 0;  // empty lines at the start of the text are removed
   return change;
@@ -380,11 +382,14 @@ KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view ke
   const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
   p.emptyLines = lastLineReplaced ? 2 : 1;
   const std::string_view replaced = content.substr(replacedBegin, replacedEnd - replacedBegin);
-  if (keyBreak != npos) {
-    const std::size_t valueBegin = key.size() + 1;
-    oldValue_.assign(replaced.substr(valueBegin, replaced.size() - valueBegin - kCrLf.size()));
+  KeyChange change;
+  if (trackChanges_) {
+    if (keyBreak != npos) {
+      const std::size_t valueBegin = key.size() + 1;
+      oldValue_.assign(replaced.substr(valueBegin, replaced.size() - valueBegin - kCrLf.size()));
+    }
+    change = describeChange(true, keyBreak != npos, oldValue_, value);
   }
-  const KeyChange change = describeChange(true, keyBreak != npos, oldValue_, value);
   // A line written again as it stands leaves the content as it is; only the empty lines after it change.
   if (!value.empty() && keyBreak != npos && isLine(replaced, key, value)) {
     return change;

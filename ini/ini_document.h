@@ -41,8 +41,10 @@ class IniDocument {
 
   // The value, valid until the next call on the document.
   std::string_view readKey(std::string_view section, std::string_view key) const;
-  // Writes as saveKeyInText does, and tells what the write changed.
+  // Writes as saveKeyInText does, and tells what the write changed once trackChanges(true) was called;
+  // otherwise it returns a change of kind None and saves the work of finding out.
   KeyChange saveKey(std::string_view section, std::string_view key, std::string_view value);
+  void trackChanges(bool track) { trackChanges_ = track; }
 
   // The loaded text (with the load step's CR LF) until the first saveKey, then the text as the write-back
   // after the last saveKey would have left it: as one string, or handed to emit piece by piece in order.
@@ -107,6 +109,7 @@ class IniDocument {
   mutable std::string scratchHeader_;
   mutable std::string scratchValue_;
   std::string oldValue_;  // of the key line the last write replaced or removed
+  bool trackChanges_ = false;
 };
 
 }  // namespace ombrix

@@ -34,6 +34,7 @@ bool MemoryKeyStore::load() {
     return false;
   }
   document_ = std::make_unique<IniDocument>(std::move(bytes));
+  document_->trackChanges(trackChanges_);
   return true;
 }
 

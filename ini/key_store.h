@@ -55,10 +55,14 @@ class MemoryKeyStore final : public KeyStore {
 
   // Reads the file, retrying as the reference does. False when it cannot be read.
   bool load();
+  // Have lastChange() tell what each write changed (it costs a little time, so it is off until asked).
+  void trackChanges() { trackChanges_ = true; }
   std::string_view readKey(std::string_view section, std::string_view key) override;
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
   bool finish() override;
-  std::optional<KeyChange> lastChange() const override { return lastChange_; }
+  std::optional<KeyChange> lastChange() const override {
+    return trackChanges_ ? std::optional<KeyChange>(lastChange_) : std::nullopt;
+  }
 
  private:
   std::filesystem::path source_;
@@ -66,6 +70,7 @@ class MemoryKeyStore final : public KeyStore {
   FileAccess& files_;
   std::unique_ptr<IniDocument> document_;
   bool changed_ = false;
+  bool trackChanges_ = false;
   KeyChange lastChange_;
 };
 

@@ -56,12 +56,15 @@ std::string prepareOutput(MergeReport& report, const fs::path& fileToUpdate, Mer
 }
 
 std::unique_ptr<KeyStore> openStore(MergeEngine engine, const fs::path& fileToUpdate, const fs::path& output,
-                                    FileAccess& files) {
+                                    bool trackChanges, FileAccess& files) {
   if (engine == MergeEngine::File) {
     return std::make_unique<WholeFileKeyStore>(output, files);
   }
   const fs::path& source = isSameFile(output, fileToUpdate) ? output : fileToUpdate;
   auto store = std::make_unique<MemoryKeyStore>(source, output, files);
+  if (trackChanges) {
+    store->trackChanges();
+  }
   return store->load() ? std::move(store) : nullptr;
 }
 
@@ -91,6 +94,7 @@ MergeReport dryRun(MergeHost& host, const fs::path& fileToUpdate, const fs::path
   MergeReport report;
   report.outcome = MergeOutcome::Failed;
   MemoryKeyStore store(fileToUpdate, files);
+  store.trackChanges();
   std::ifstream newKeysFile(newKeys, std::ios::binary);
   if (!store.load() || !newKeysFile) {
     report.failure = "could not read " + describe(!newKeysFile ? newKeys : fileToUpdate);
@@ -205,7 +209,8 @@ MergeReport runMergeCommand(MergeHost& host, const MergeOptions& options, FileAc
     return finish(host, std::move(report));
   }
 
-  std::unique_ptr<KeyStore> store = openStore(engine, fileToUpdate, report.output, files);
+  std::unique_ptr<KeyStore> store =
+      openStore(engine, fileToUpdate, report.output, options.collectChanges, files);
   if (!store) {
     report.failure = "could not read " + describe(engine == MergeEngine::File ? report.output : fileToUpdate);
     return finish(host, std::move(report));

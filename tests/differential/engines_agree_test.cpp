@@ -95,6 +95,7 @@ TEST(EnginesAgree, OnGeneratedSequencesOfReadsAndWrites) {
     test::IniGenerator generator(seed);
     std::string reference = generator.userList();
     IniDocument document(reference);
+    document.trackChanges(true);
     normaliseLoadedText(reference);
     std::mt19937 random(seed);
     for (int step = 0; step < 25; ++step) {
