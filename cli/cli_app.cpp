@@ -83,6 +83,30 @@ std::optional<MergePolicy> parsePolicy(std::string_view name) {
   return std::nullopt;
 }
 
+// Options that each work but not together; returns the reason.
+std::optional<std::string> checkCombination(const CliOptions& options) {
+  if (options.check || options.undo) {
+    if (options.check && options.undo) {
+      return "--check and --undo each stand alone";
+    }
+    return options.files.empty() ? std::nullopt
+                                 : std::optional<std::string>("--check and --undo take one file");
+  }
+  if (!options.help && options.files.size() != 2) {
+    return "expected NEW_KEYS and FILE_TO_UPDATE";
+  }
+  if (options.dryRun && options.report) {
+    return "--dry-run writes nothing, so there is nothing to --report; use one of them";
+  }
+  if ((options.dryRun || options.report) && options.engine == MergeEngine::File) {
+    return "--dry-run and --report use the memory engine, which knows what each key write changed";
+  }
+  if (options.dryRun && options.output) {
+    return "--dry-run writes nothing; leave out -o";
+  }
+  return std::nullopt;
+}
+
 // Parses args into options; on wrong usage returns the reason.
 std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOptions& options) {
   bool onlyFiles = false;
@@ -139,26 +163,7 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
       return "unknown option " + std::string(arg);
     }
   }
-  if (options.check || options.undo) {
-    if (options.check && options.undo) {
-      return "--check and --undo each stand alone";
-    }
-    return options.files.empty() ? std::nullopt
-                                 : std::optional<std::string>("--check and --undo take one file");
-  }
-  if (!options.help && options.files.size() != 2) {
-    return "expected NEW_KEYS and FILE_TO_UPDATE";
-  }
-  if (options.dryRun && options.report) {
-    return "--dry-run writes nothing, so there is nothing to --report; use one of them";
-  }
-  if ((options.dryRun || options.report) && options.engine == MergeEngine::File) {
-    return "--dry-run and --report use the memory engine, which knows what each key write changed";
-  }
-  if (options.dryRun && options.output) {
-    return "--dry-run writes nothing; leave out -o";
-  }
-  return std::nullopt;
+  return checkCombination(options);
 }
 
 std::string whyUnusable(const fs::path& path) {

@@ -88,6 +88,17 @@ ChangeSink recorderInto(std::vector<ChangeRecord>& changes) {
   };
 }
 
+// Runs the pass over the new keys into store, and puts its count and how it ended into the report.
+void runPassInto(MergeReport& report, MergeHost& host, KeyStore& store, std::istream& newKeys,
+                 const ChangeSink& changes) {
+  LineReader lines(newKeys);
+  const PassResult pass = runMergePass(
+      lines, store, host.policy(), [&host](std::string_view text) { host.showProgress(text); }, changes);
+  report.changeCount = pass.changeCount;
+  report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
+  report.failure = pass.failure;
+}
+
 // The merge in memory from the file to be updated, with every change kept and nothing written.
 MergeReport dryRun(MergeHost& host, const fs::path& fileToUpdate, const fs::path& newKeys,
                    FileAccess& files) {
@@ -100,13 +111,7 @@ MergeReport dryRun(MergeHost& host, const fs::path& fileToUpdate, const fs::path
     report.failure = "could not read " + describe(!newKeysFile ? newKeys : fileToUpdate);
     return finish(host, std::move(report));
   }
-  LineReader lines(newKeysFile);
-  const PassResult pass = runMergePass(
-      lines, store, host.policy(), [&host](std::string_view text) { host.showProgress(text); },
-      recorderInto(report.changes));
-  report.changeCount = pass.changeCount;
-  report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
-  report.failure = pass.failure;
+  runPassInto(report, host, store, newKeysFile, recorderInto(report.changes));
   return finish(host, std::move(report));
 }
 
@@ -216,13 +221,8 @@ MergeReport runMergeCommand(MergeHost& host, const MergeOptions& options, FileAc
     return finish(host, std::move(report));
   }
 
-  LineReader lines(newKeysFile);
-  const PassResult pass = runMergePass(
-      lines, *store, host.policy(), [&host](std::string_view text) { host.showProgress(text); },
-      options.collectChanges ? recorderInto(report.changes) : ChangeSink());
-  report.changeCount = pass.changeCount;
-  report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
-  report.failure = pass.failure;
+  runPassInto(report, host, *store, newKeysFile,
+              options.collectChanges ? recorderInto(report.changes) : ChangeSink());
   // Also after a failure: the keys merged so far are kept.
   if (!store->finish()) {
     report.outcome = MergeOutcome::Failed;
