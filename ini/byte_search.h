@@ -5,6 +5,7 @@
 // spans to memchr.
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -82,22 +83,23 @@ struct SpecialBytes {
   bool bracket = false;    // "[" or "]"
 };
 
-// Looks for all four bytes in one pass.
+namespace byte_search_detail {
+// Bit 1 for CR and LF, bit 2 for "[" and "]".
+inline constexpr std::array<unsigned char, 256> kSpecial = [] {
+  std::array<unsigned char, 256> table{};
+  table['\r'] = table['\n'] = 1;
+  table['['] = table[']'] = 2;
+  return table;
+}();
+}  // namespace byte_search_detail
+
+// Looks for all four bytes in one pass: a table lookup and an OR per byte.
 inline SpecialBytes findSpecialBytes(std::string_view text) {
-  using namespace byte_search_detail;
-  SpecialBytes found;
-  const char* at = text.data();
-  const char* const end = at + text.size();
-  for (; end - at >= 8; at += 8) {
-    const std::uint64_t word = load(at);
-    found.lineBreak = found.lineBreak || (matches(word, '\r') | matches(word, '\n')) != 0;
-    found.bracket = found.bracket || (matches(word, '[') | matches(word, ']')) != 0;
+  unsigned bits = 0;
+  for (const char c : text) {
+    bits |= byte_search_detail::kSpecial[static_cast<unsigned char>(c)];
   }
-  for (; at != end; ++at) {
-    found.lineBreak = found.lineBreak || *at == '\r' || *at == '\n';
-    found.bracket = found.bracket || *at == '[' || *at == ']';
-  }
-  return found;
+  return {(bits & 1U) != 0, (bits & 2U) != 0};
 }
 
 // Where the first CR LF at or after from stands in text, or npos.

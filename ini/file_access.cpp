@@ -57,7 +57,8 @@ bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce
     return false;
   }
   bool failed = false;
-  constexpr std::size_t kBufferSize = std::size_t{64} << 10;  // below the size malloc takes fresh from the system
+  constexpr std::size_t kBufferSize = std::size_t{64}
+                                      << 10;  // below the size malloc takes fresh from the system
   std::vector<char> buffer;
   buffer.reserve(kBufferSize);
   auto flush = [&] {

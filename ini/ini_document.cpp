@@ -21,7 +21,7 @@ bool holdsLineBreakByte(std::string_view text) {
 }
 
 bool holdsBracket(std::string_view text) {
-  return holdsEither(text, '[', ']');
+  return findSpecialBytes(text).bracket;
 }
 
 // The part of a section name that the index files it under: what follows its last "[". In the text, a
