@@ -12,12 +12,8 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-bool holdsEither(std::string_view text, char first, char second) {
-  return findEitherByte(text.data(), text.data() + text.size(), first, second) != text.data() + text.size();
-}
-
 bool holdsLineBreakByte(std::string_view text) {
-  return holdsEither(text, '\r', '\n');
+  return findSpecialBytes(text).lineBreak;
 }
 
 bool holdsBracket(std::string_view text) {

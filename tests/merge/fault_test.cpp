@@ -96,52 +96,50 @@ class InPlaceHost final : public MergeHost {
 const std::string kNewKeys = crlf("[A]|k=2|n=3|[C]|y=1|");
 const std::string kMerged = crlf("[A]|k=2|j=2|n=3||[B]|x=9|||[C]|y=1||");
 
-TEST(Faults, ABackupThatCannotBeWrittenStopsTheMergeBeforeTheListIsTouched) {
-  for (const FileStep step : {FileStep::Open, FileStep::Write, FileStep::Rename}) {
-    TempDir dir;
-    dir.file("new.ini", kNewKeys);
-    const fs::path list = dir.file("list.ini", kList);
-    PlannedFaults faults(step, 1, 101);
+// Merges the new keys into list.ini in place, in a folder of its own, with the planned faults.
+struct FaultyInPlaceMerge {
+  FaultyInPlaceMerge(PlannedFaults faults, MergeEngine engine, const std::string& newKeys = kNewKeys) {
+    dir.file("new.ini", newKeys);
+    dir.file("list.ini", kList);
     DiskFileAccess disk(&faults);
     InPlaceHost host(dir);
-    const MergeReport report = runMergeCommand(host, MergeEngine::Memory, disk);
-    EXPECT_EQ(report.outcome, MergeOutcome::Failed);
-    EXPECT_EQ(report.changeCount, 0);
-    EXPECT_EQ(readFile(list), kList);
-    EXPECT_FALSE(fs::exists(dir / "list.bak"));
+    report = runMergeCommand(host, engine, disk);
+  }
+  std::string list() const { return readFile(dir / "list.ini"); }
+  std::string backup() const { return readFile(dir / "list.bak"); }
+
+  TempDir dir;
+  MergeReport report;
+};
+
+TEST(Faults, ABackupThatCannotBeWrittenStopsTheMergeBeforeTheListIsTouched) {
+  for (const FileStep step : {FileStep::Open, FileStep::Write, FileStep::Rename}) {
+    const FaultyInPlaceMerge merge({step, 1, 101}, MergeEngine::Memory);
+    EXPECT_EQ(merge.report.outcome, MergeOutcome::Failed);
+    EXPECT_EQ(merge.report.changeCount, 0);
+    EXPECT_EQ(merge.list(), kList);
+    EXPECT_FALSE(fs::exists(merge.dir / "list.bak"));
   }
 }
 
 TEST(Faults, AFailedWriteOfTheMergedListKeepsTheListAndItsCompleteBackup) {
   // The backup is the first rename, the merged list the second.
-  TempDir dir;
-  dir.file("new.ini", kNewKeys);
-  const fs::path list = dir.file("list.ini", kList);
-  PlannedFaults faults(FileStep::Rename, 2, 101);
-  DiskFileAccess disk(&faults);
-  InPlaceHost host(dir);
-  const MergeReport report = runMergeCommand(host, MergeEngine::Memory, disk);
-  EXPECT_EQ(report.outcome, MergeOutcome::Failed);
-  EXPECT_EQ(report.changeCount, 0) << "no line reached the disk";
-  EXPECT_EQ(readFile(list), kList);
-  EXPECT_EQ(readFile(dir / "list.bak"), kList);
-  EXPECT_EQ(test::countEntries(dir.path()), 3u);
+  const FaultyInPlaceMerge merge({FileStep::Rename, 2, 101}, MergeEngine::Memory);
+  EXPECT_EQ(merge.report.outcome, MergeOutcome::Failed);
+  EXPECT_EQ(merge.report.changeCount, 0) << "no line reached the disk";
+  EXPECT_EQ(merge.list(), kList);
+  EXPECT_EQ(merge.backup(), kList);
+  EXPECT_EQ(test::countEntries(merge.dir.path()), 3u);
 }
 
 TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
   for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
     for (const FileStep step : {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Rename}) {
-      TempDir dir;
-      dir.file("new.ini", kNewKeys);
-      const fs::path list = dir.file("list.ini", kList);
-      PlannedFaults faults(step, 2, 50);
-      DiskFileAccess disk(&faults);
-      InPlaceHost host(dir);
       // The first call of each step, the backup's, succeeds; every later one is retried.
-      const MergeReport report = runMergeCommand(host, engine, disk);
-      EXPECT_EQ(report.outcome, MergeOutcome::Merged) << report.failure;
-      EXPECT_EQ(readFile(list), kMerged);
-      EXPECT_EQ(readFile(dir / "list.bak"), kList);
+      const FaultyInPlaceMerge merge({step, 2, 50}, engine);
+      EXPECT_EQ(merge.report.outcome, MergeOutcome::Merged) << merge.report.failure;
+      EXPECT_EQ(merge.list(), kMerged);
+      EXPECT_EQ(merge.backup(), kList);
     }
   }
 }
@@ -166,17 +164,10 @@ TEST(Faults, ADiskThatFillsUpMidwayKeepsTheKeysWrittenSoFar) {
   }
   // Writes: the backup copy is the first; key writes follow.
   for (int keysWritten = 0; keysWritten <= 4; ++keysWritten) {
-    TempDir dir;
-    dir.file("new.ini", newKeys);
-    const fs::path list = dir.file("list.ini", kList);
-    PlannedFaults faults(FileStep::Write, 2 + keysWritten, 100'000);
-    DiskFileAccess disk(&faults);
-    InPlaceHost host(dir);
-    runMergeCommand(host, MergeEngine::File, disk);
-    EXPECT_EQ(readFile(list), states[static_cast<std::size_t>(keysWritten)])
-        << keysWritten << " keys written";
-    EXPECT_EQ(readFile(dir / "list.bak"), kList);
-    EXPECT_EQ(test::countEntries(dir.path()), 3u);
+    const FaultyInPlaceMerge merge({FileStep::Write, 2 + keysWritten, 100'000}, MergeEngine::File, newKeys);
+    EXPECT_EQ(merge.list(), states[static_cast<std::size_t>(keysWritten)]) << keysWritten << " keys written";
+    EXPECT_EQ(merge.backup(), kList);
+    EXPECT_EQ(test::countEntries(merge.dir.path()), 3u);
   }
 }
 
