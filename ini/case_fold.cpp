@@ -29,18 +29,6 @@ inline unsigned char fold(char c) {
 
 }  // namespace
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold(a[i]) != fold(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
 std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
   if (from > text.size() || needle.size() > text.size() - from) {
     return std::string_view::npos;

@@ -42,7 +42,19 @@ inline unsigned char foldCase(unsigned char byte) {
   return fold_detail::kFold[byte];
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
+// Inline, with the bytes compared as they are first: the store compares a key or section name with the text
+// hundreds of thousands of times in a merge, and the two are nearly always spelled alike.
+inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // Position of the first occurrence of needle in text at or after from, letter case ignored;
 // std::string_view::npos when there is none. An empty needle is found at from (when from <= size).

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <system_error>
 #include <vector>
@@ -42,6 +43,21 @@ void keepPermissions(const fs::path& from, const fs::path& to) {
   if (!error && fs::exists(status)) {
     fs::permissions(to, status.permissions(), error);
   }
+}
+
+// Opens the file and learns its size; the caller reads size bytes from in.
+bool openForReading(const fs::path& path, std::ifstream& in, std::size_t& size) {
+  in.open(path, std::ios::binary);
+  if (!in) {
+    return false;
+  }
+  std::error_code error;
+  const std::uintmax_t fileSize = fs::file_size(path, error);
+  if (error || fileSize > std::numeric_limits<std::size_t>::max() - 16) {
+    return false;
+  }
+  size = static_cast<std::size_t>(fileSize);
+  return true;
 }
 
 }  // namespace
@@ -110,29 +126,50 @@ bool FileAccess::replaceContents(const fs::path& path, const PieceSource& produc
   return replaceContents(path, std::string_view(joined));
 }
 
+bool FileAccess::readAllIntoBlock(const fs::path& path, TextBlock& bytes, std::size_t room) {
+  std::string text;
+  if (!readAll(path, text)) {
+    return false;
+  }
+  bytes = TextBlock(text.size() + room);
+  bytes.append(text);
+  return true;
+}
+
+
 bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
-  if (fails(FileStep::Open)) {
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  std::error_code error;
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (error) {
+  std::ifstream in;
+  std::size_t size = 0;
+  if (fails(FileStep::Open) || !openForReading(path, in, size)) {
     return false;
   }
   // Room for the line break the load step may add, so the text is never copied to grow by two bytes.
   bytes.clear();
-  bytes.reserve(static_cast<std::size_t>(size) + 2);
-  preferHugePages(bytes.data(), bytes.capacity());
-  bytes.resize(static_cast<std::size_t>(size));
+  bytes.reserve(size + 2);
+  bytes.resize(size);
   if (fails(FileStep::Read)) {
     return false;
   }
   in.read(bytes.data(), static_cast<std::streamsize>(size));
-  return static_cast<std::uintmax_t>(in.gcount()) == size;
+  return static_cast<std::size_t>(in.gcount()) == size;
+}
+
+bool DiskFileAccess::readAllIntoBlock(const fs::path& path, TextBlock& bytes, std::size_t room) {
+  std::ifstream in;
+  std::size_t size = 0;
+  if (fails(FileStep::Open) || !openForReading(path, in, size)) {
+    return false;
+  }
+  bytes = TextBlock(size + room);
+  if (fails(FileStep::Read)) {
+    return false;
+  }
+  in.read(bytes.data(), static_cast<std::streamsize>(size));
+  if (static_cast<std::size_t>(in.gcount()) != size) {
+    return false;
+  }
+  bytes.resize(size);
+  return true;
 }
 
 bool DiskFileAccess::replaceContents(const fs::path& path, std::string_view bytes) {

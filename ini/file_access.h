@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "ini/text_arena.h"
+
 namespace ombrix {
 
 class FileAccess {
@@ -17,6 +19,9 @@ class FileAccess {
 
   // Reads the whole file into bytes. False when it cannot be opened, sized or read.
   virtual bool readAll(const std::filesystem::path& path, std::string& bytes) = 0;
+  // The same into a block with room for `room` more bytes. The default reads through readAll above and
+  // copies; the disk reads into the block directly.
+  virtual bool readAllIntoBlock(const std::filesystem::path& path, TextBlock& bytes, std::size_t room);
 
   // Makes the file hold exactly bytes. The file is never truncated before the new bytes are safely
   // written: they go to a temporary file in the same folder, which then replaces the file. On failure
@@ -50,6 +55,7 @@ class DiskFileAccess final : public FileAccess {
   explicit DiskFileAccess(FileFaults* faults = nullptr) : faults_(faults) {}
 
   bool readAll(const std::filesystem::path& path, std::string& bytes) override;
+  bool readAllIntoBlock(const std::filesystem::path& path, TextBlock& bytes, std::size_t room) override;
   bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override;
   bool replaceContents(const std::filesystem::path& path, const PieceSource& produce) override;
   bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;

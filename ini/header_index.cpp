@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "ini/case_fold.h"
-#include "ini/text_arena.h"
 
 namespace ombrix {
 
@@ -25,10 +24,8 @@ void HeaderIndex::reserve(std::size_t names) {
   if (capacity <= slots_.size()) {
     return;
   }
-  std::vector<Slot> old;
+  std::vector<Slot, BlockAllocator<Slot>> old;
   old.swap(slots_);
-  slots_.reserve(capacity);
-  preferHugePages(slots_.data(), capacity * sizeof(Slot));
   slots_.resize(capacity);
   for (const Slot& slot : old) {
     if (slot.count != kUnused) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ini/text_arena.h"
+
 namespace ombrix {
 
 class HeaderIndex {
@@ -43,7 +45,7 @@ class HeaderIndex {
   std::size_t slotOf(std::uint64_t hash) const;
   void growIfFull();
 
-  std::vector<Slot> slots_;  // a power of two in size, at most half used
+  std::vector<Slot, BlockAllocator<Slot>> slots_;  // a power of two in size, at most half used
   std::size_t used_ = 0;
   std::vector<std::vector<std::uint32_t>> lists_;  // ascending; an emptied list is not reused
 };

@@ -1,6 +1,7 @@
 #include "ini/ini_document.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "ini/byte_search.h"
@@ -28,17 +29,38 @@ std::string_view indexedPart(std::string_view section) {
   return bracket == npos ? section : section.substr(bracket + 1);
 }
 
+// Whether a line break at at (known to be CR) starts the line of key: LF, the key (letter case ignored), "=".
+// The "=" is tested first: it rules out most lines at once.
+bool startsKeyLine(const char* at, std::string_view key) {
+  return at[kCrLf.size() + key.size()] == '=' && at[1] == '\n' &&
+         equalsIgnoringCase({at + kCrLf.size(), key.size()}, key);
+}
+
 // Where the key's first line in content starts its CR LF, at or after from: CR LF, the key (letter case
-// ignored), "=". CR, LF and "=" have no other case, so they are compared as they are.
+// ignored), "=". CR, LF and "=" have no other case, so they are compared as they are. The CRs of eight bytes
+// are found at once, since the lines of a game's section are short.
 std::size_t findKeyLine(std::string_view content, std::size_t from, std::string_view key) {
+  using byte_search_detail::load;
+  using byte_search_detail::matches;
   const std::size_t lineSize = kCrLf.size() + key.size() + 1;
   if (content.size() < lineSize || from > content.size() - lineSize) {
     return npos;
   }
   const char* const begin = content.data();
-  const char* const last = begin + content.size() - lineSize + 1;
-  for (const char* at = findByte(begin + from, last, '\r'); at != last; at = findByte(at + 1, last, '\r')) {
-    if (at[1] == '\n' && at[lineSize - 1] == '=' && equalsIgnoringCase({at + 2, key.size()}, key)) {
+  const char* const end = begin + content.size();
+  const char* const last = end - lineSize + 1;  // a key line's CR stands before last
+  const char* word = begin + from;
+  for (; word < last && end - word >= 8; word += 8) {
+    // matches() may also mark a byte after a CR; the byte itself is checked.
+    for (std::uint64_t crs = matches(load(word), '\r'); crs != 0; crs &= crs - 1) {
+      const char* const at = word + std::countr_zero(crs) / 8;
+      if (at < last && *at == '\r' && startsKeyLine(at, key)) {
+        return static_cast<std::size_t>(at - begin);
+      }
+    }
+  }
+  for (const char* at = word; at < last; ++at) {
+    if (*at == '\r' && startsKeyLine(at, key)) {
       return static_cast<std::size_t>(at - begin);
     }
   }
@@ -123,16 +145,39 @@ bool forEachHeaderName(std::string_view content, Visit visit) {
   return true;
 }
 
+// The load step's CR LF after the bytes, moving them to a larger block only when theirs has no room.
+TextBlock withLoadedLineBreak(TextBlock bytes) {
+  const std::string_view suffix = loadedTextSuffix(bytes.view());
+  if (bytes.capacity() - bytes.size() < suffix.size()) {
+    TextBlock larger(bytes.size() + suffix.size());
+    larger.append(bytes.view());
+    bytes = std::move(larger);
+  }
+  bytes.append(suffix);
+  return bytes;
+}
+
+TextBlock copyWithRoom(std::string_view bytes) {
+  TextBlock block(bytes.size() + kCrLf.size());
+  block.append(bytes);
+  return block;
+}
+
 }  // namespace
 
-IniDocument::IniDocument(std::string bytes) : loaded_(std::move(bytes)) {
-  normaliseLoadedText(loaded_);
+// A merge into a large list moves some tenth of its text to the arena (the paragraphs that grew), so the
+// first block is about that size and later ones are rarely needed.
+IniDocument::IniDocument(TextBlock bytes)
+    : loaded_(withLoadedLineBreak(std::move(bytes))),
+      arena_(std::clamp<std::size_t>(loaded_.size() / 8, 64 * 1024, 8 * 1024 * 1024)) {
   parse();
 }
 
+IniDocument::IniDocument(std::string_view bytes) : IniDocument(copyWithRoom(bytes)) {}
+
 // Paragraphs point into loaded_, which never changes its size from here on.
 void IniDocument::parse() {
-  const std::string_view text = loaded_;
+  const std::string_view text = loaded_.view();
   // A game's section is rarely under 64 bytes; reserving avoids copying the list of paragraphs as it grows.
   paragraphs_.reserve(text.size() / 64 + 16);
   paragraphs_.assign(1, Paragraph{});
@@ -274,7 +319,10 @@ std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view
     return remember(section, HeaderPlace{next, 0});
   }
   const std::span<const std::uint32_t> holders = headerIndex_.find(HeaderIndex::hashOf(indexedPart(section)));
-  scratchHeader_.assign("[").append(section).append("]\r");
+  scratchHeader_.resize(section.size() + 3);
+  scratchHeader_.front() = '[';
+  section.copy(scratchHeader_.data() + 1, section.size());
+  scratchHeader_.replace(section.size() + 1, 2, "]\r");
   for (const std::uint32_t paragraph : holders) {
     const std::size_t offset = findIgnoringCase(paragraphs_[paragraph].content(), scratchHeader_);
     if (offset != npos) {

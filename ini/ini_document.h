@@ -34,8 +34,9 @@ namespace ombrix {
 
 class IniDocument {
  public:
-  // bytes: the file as read; the load step's final CR LF is added here.
-  explicit IniDocument(std::string bytes);
+  // bytes: the file as read; the load step's final CR LF is added here, in place when the block has room.
+  explicit IniDocument(TextBlock bytes);
+  explicit IniDocument(std::string_view bytes);
   IniDocument(const IniDocument&) = delete;
   IniDocument& operator=(const IniDocument&) = delete;
 
@@ -91,9 +92,9 @@ class IniDocument {
   void fallBackToWholeText();
   bool isEmptyText() const { return paragraphs_.size() == 1 && paragraphs_[0].emptyLines == 0; }
 
-  std::string loaded_;
+  TextBlock loaded_;
   TextArena arena_;
-  std::vector<Paragraph> paragraphs_;
+  std::vector<Paragraph, BlockAllocator<Paragraph>> paragraphs_;
   HeaderIndex headerIndex_;
   std::optional<std::string> wholeText_;
 

@@ -69,9 +69,11 @@ void removeLeadingEmptyLines(std::string& text) {
 }  // namespace
 
 void normaliseLoadedText(std::string& text) {
-  if (!endsWithCrLf(text)) {
-    text.append(kCrLf);
-  }
+  text.append(loadedTextSuffix(text));
+}
+
+std::string_view loadedTextSuffix(std::string_view text) {
+  return endsWithCrLf(text) ? std::string_view() : kCrLf;
 }
 
 std::size_t findSectionHeader(std::string_view text, std::string_view section) {

@@ -20,6 +20,8 @@ inline constexpr std::string_view kEmptyLine = "\r\n\r\n";
 
 // What the load step makes of a file's bytes: the text always ends in CR LF (an empty file becomes CR LF).
 void normaliseLoadedText(std::string& text);
+// The bytes the load step adds to text: CR LF, or nothing.
+std::string_view loadedTextSuffix(std::string_view text);
 
 // Where the header "[" section "]" CR first stands in text; npos when it is not there.
 std::size_t findSectionHeader(std::string_view text, std::string_view section);

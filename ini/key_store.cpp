@@ -4,6 +4,7 @@
 
 #include "ini/ini_document.h"
 #include "ini/ini_file.h"
+#include "ini/ini_text.h"
 
 namespace ombrix {
 
@@ -28,9 +29,9 @@ MemoryKeyStore::MemoryKeyStore(std::filesystem::path source, std::filesystem::pa
 MemoryKeyStore::~MemoryKeyStore() = default;
 
 bool MemoryKeyStore::load() {
-  std::string bytes;
+  TextBlock bytes;
   RetryCounter retries;
-  if (!retries.run([&] { return files_.readAll(source_, bytes); })) {
+  if (!retries.run([&] { return files_.readAllIntoBlock(source_, bytes, kCrLf.size()); })) {
     return false;
   }
   document_ = std::make_unique<IniDocument>(std::move(bytes));

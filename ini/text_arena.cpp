@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
+#include <stdexcept>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -13,9 +15,9 @@ namespace ombrix {
 namespace {
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 constexpr std::size_t kLargestBlock = 8 * 1024 * 1024;
+}  // namespace
 
-// A block for the arena; large ones on Linux aligned to huge pages and asked to use them. std::aligned_alloc
-// is not on every system (MinGW lacks it), and only Linux takes the request.
+// std::aligned_alloc is not on every system (MinGW lacks it), and only Linux takes the request.
 void* allocateBlock(std::size_t size) {
 #ifdef __linux__
   if (size >= kHugePage) {
@@ -28,7 +30,10 @@ void* allocateBlock(std::size_t size) {
 #endif
   return std::malloc(size);
 }
-}  // namespace
+
+void freeBlock(void* block) {
+  std::free(block);
+}
 
 void preferHugePages([[maybe_unused]] void* buffer, [[maybe_unused]] std::size_t size) {
 #ifdef __linux__
@@ -43,10 +48,6 @@ void preferHugePages([[maybe_unused]] void* buffer, [[maybe_unused]] std::size_t
     madvise(reinterpret_cast<void*>(aligned), start + size - aligned, MADV_HUGEPAGE);
   }
 #endif
-}
-
-void TextArena::FreeBlock::operator()(char* block) const {
-  std::free(block);
 }
 
 char* TextArena::allocate(std::size_t size) {
@@ -65,6 +66,30 @@ char* TextArena::allocate(std::size_t size) {
   next_ += size;
   left_ -= size;
   return allocated;
+}
+
+TextBlock::TextBlock(std::size_t capacity) : capacity_(capacity) {
+  block_.reset(static_cast<char*>(allocateBlock(capacity == 0 ? 1 : capacity)));
+  if (!block_) {
+    throw std::bad_alloc();
+  }
+}
+
+void TextBlock::resize(std::size_t size) {
+  if (size > capacity_) {
+    throw std::length_error("TextBlock::resize beyond its capacity");
+  }
+  size_ = size;
+}
+
+void TextBlock::append(std::string_view bytes) {
+  if (bytes.size() > capacity_ - size_) {
+    throw std::length_error("TextBlock::append beyond its capacity");
+  }
+  if (!bytes.empty()) {
+    std::memcpy(block_.get() + size_, bytes.data(), bytes.size());
+  }
+  size_ += bytes.size();
 }
 
 }  // namespace ombrix

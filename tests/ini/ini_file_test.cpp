@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ini/ini_document.h"
 #include "test_support.h"
 
 #ifndef _WIN32
@@ -198,6 +199,55 @@ TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   ASSERT_TRUE(DiskFileAccess().replaceContents(dir / "link.ini", "new"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
   EXPECT_EQ(readFile(real), "new");
+}
+
+TEST(DiskFileAccess, ReadsIntoABlockEveryByteWithRoomAfterIt) {
+  TempDir dir;
+  std::string bytes;
+  for (int round = 0; round < 3; ++round) {
+    for (int value = 0; value < 256; ++value) {
+      bytes += static_cast<char>(value);
+    }
+  }
+  const auto file = dir.file("list.ini", bytes);
+  DiskFileAccess disk;
+  TextBlock block;
+  ASSERT_TRUE(disk.readAllIntoBlock(file, block, 2));
+  EXPECT_EQ(block.view(), bytes);
+  EXPECT_GE(block.capacity(), bytes.size() + 2);
+  EXPECT_FALSE(disk.readAllIntoBlock(dir / "missing.ini", block, 2));
+  EXPECT_FALSE(disk.readAllIntoBlock(dir.path(), block, 2));
+}
+
+TEST(FileAccess, ReadsIntoABlockThroughReadAllByDefault) {
+  TempDir dir;
+  const auto file = dir.file("list.ini", kSample);
+  FlakyFileAccess files;
+  files.failReads = 1;
+  TextBlock block;
+  EXPECT_FALSE(files.readAllIntoBlock(file, block, 2));
+  ASSERT_TRUE(files.readAllIntoBlock(file, block, 2));
+  EXPECT_EQ(block.view(), kSample);
+  EXPECT_EQ(files.reads, 2);
+}
+
+TEST(TextBlock, NeverGrowsPastItsCapacity) {
+  TextBlock block(4);
+  block.append("ab");
+  block.resize(4);
+  EXPECT_THROW(block.append("c"), std::length_error);
+  EXPECT_THROW(block.resize(5), std::length_error);
+  EXPECT_EQ(block.size(), 4u);
+  EXPECT_EQ(block.view().substr(0, 2), "ab");
+}
+
+TEST(IniDocument, AddsTheLoadStepLineBreakToAFullBlock) {
+  TextBlock full(6);
+  full.append("[A]\r\nk");
+  EXPECT_EQ(IniDocument(std::move(full)).text(), "[A]\r\nk\r\n");
+  TextBlock endsInLineBreak(5);
+  endsInLineBreak.append("[A]\r\n");
+  EXPECT_EQ(IniDocument(std::move(endsInLineBreak)).text(), "[A]\r\n");
 }
 
 TEST(FileHasContent, NeedsARegularFileOfAtLeastOneByte) {
