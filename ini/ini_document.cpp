@@ -105,10 +105,17 @@ void copyBytes(char* target, const char* source, std::size_t size) {
   }
 }
 
+// The "=" and CR LF of a key line are copied byte by byte: a call to memcpy would cost more than they do.
 char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
   for (const std::string_view piece : pieces) {
-    copyBytes(target, piece.data(), piece.size());
-    target += piece.size();
+    if (piece.size() <= 2) {
+      for (const char c : piece) {
+        *target++ = c;
+      }
+    } else {
+      std::memcpy(target, piece.data(), piece.size());
+      target += piece.size();
+    }
   }
   return target;
 }
@@ -268,9 +275,9 @@ void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emi
 
 // Names and values with line breaks would break the paragraphs' lines; the whole-text functions take them.
 // The section found last was checked when it was found.
-bool IniDocument::fitsParagraphs(std::string_view section, SpecialBytes key, SpecialBytes value) const {
-  const bool sectionChecked = lastHeader_ && section == lastHeaderSection_;
-  return !key.lineBreak && !value.lineBreak && (sectionChecked || !holdsLineBreakByte(section));
+bool IniDocument::fitsParagraphs(std::string_view section, bool foundLast, SpecialBytes key,
+                                 SpecialBytes value) const {
+  return !key.lineBreak && !value.lineBreak && (foundLast || !holdsLineBreakByte(section));
 }
 
 std::string IniDocument::text() const {
@@ -306,9 +313,13 @@ void IniDocument::fallBackToWholeText() {
   headerIndex_.clear();
 }
 
-std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view section) const {
-  // The keys of a section come one after another, so the same header is looked for many times in a row.
-  if (lastHeader_ && section == lastHeaderSection_) {
+// The keys of a section come one after another, so the same header is looked for many times in a row.
+bool IniDocument::isFoundLast(std::string_view section) const {
+  return lastHeader_ && section == lastHeaderSection_;
+}
+
+std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view section, bool foundLast) const {
+  if (foundLast) {
     return lastHeader_;
   }
   // The header leading the paragraph after the last one found is the first in the text when no earlier
@@ -348,7 +359,8 @@ std::optional<IniDocument::HeaderPlace> IniDocument::remember(std::string_view s
 }
 
 std::string_view IniDocument::readKey(std::string_view section, std::string_view key) const {
-  if (wholeText_ || !fitsParagraphs(section, findSpecialBytes(key), {})) {
+  const bool foundLast = isFoundLast(section);
+  if (wholeText_ || !fitsParagraphs(section, foundLast, findSpecialBytes(key), {})) {
     std::string loaded = text();
     normaliseLoadedText(loaded);
     scratchValue_ = readKeyInText(loaded, section, key);
@@ -357,7 +369,7 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   if (section.empty() || key.empty()) {
     return {};
   }
-  const std::optional<HeaderPlace> place = findHeader(section);
+  const std::optional<HeaderPlace> place = findHeader(section, foundLast);
   if (!place) {
     return {};
   }
@@ -377,7 +389,8 @@ KeyChange IniDocument::saveKey(std::string_view section, std::string_view key, s
   }
   const SpecialBytes keyBytes = findSpecialBytes(key);
   const SpecialBytes valueBytes = findSpecialBytes(value);
-  if (!wholeText_ && !fitsParagraphs(section, keyBytes, valueBytes)) {
+  const bool foundLast = isFoundLast(section);
+  if (!wholeText_ && !fitsParagraphs(section, foundLast, keyBytes, valueBytes)) {
     fallBackToWholeText();
   }
   if (wholeText_) {
@@ -387,7 +400,7 @@ KeyChange IniDocument::saveKey(std::string_view section, std::string_view key, s
     paragraphs_[0].emptyLines = 1;  // the load step's CR LF
   }
   KeyChange change;
-  if (const std::optional<HeaderPlace> place = findHeader(section)) {
+  if (const std::optional<HeaderPlace> place = findHeader(section, foundLast)) {
     change = editSection(*place, key, value, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
   } else if (!value.empty()) {
     appendSection(section, key, value);
@@ -469,7 +482,7 @@ void IniDocument::replaceInParagraph(Paragraph& paragraph, std::size_t begin, st
   const std::size_t withSize = totalSize(with);
   const std::size_t newSize = paragraph.size - (end - begin) + withSize;
   if (paragraph.capacity >= newSize) {
-    if (paragraph.size > end) {
+    if (paragraph.size > end && withSize != end - begin) {
       std::memmove(paragraph.data + begin + withSize, paragraph.data + end, paragraph.size - end);
     }
     copyPieces(paragraph.data + begin, with);

@@ -75,9 +75,11 @@ class IniDocument {
   };
 
   void parse();
-  std::optional<HeaderPlace> findHeader(std::string_view section) const;
+  // foundLast: isFoundLast(section), which the callers need to know first.
+  bool isFoundLast(std::string_view section) const;
+  std::optional<HeaderPlace> findHeader(std::string_view section, bool foundLast) const;
   bool leadsWithHeader(std::size_t paragraph, std::string_view section) const;
-  bool fitsParagraphs(std::string_view section, SpecialBytes key, SpecialBytes value) const;
+  bool fitsParagraphs(std::string_view section, bool foundLast, SpecialBytes key, SpecialBytes value) const;
   std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;
   KeyChange editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
                         bool newLineHasBracket);
