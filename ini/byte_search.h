@@ -113,11 +113,51 @@ inline SpecialBytes findSpecialBytes(std::string_view text) {
   return {(bits & 1U) != 0, (bits & 2U) != 0};
 }
 
+// Where the first CR LF at or after from stands in text (npos when there is none), and whether a "[" or
+// "]" stands before it: the end of a line and whether the line could hold a header text, in one pass.
+struct LineEnd {
+  std::size_t lineBreak;
+  bool bracket;
+};
+
+inline LineEnd findLineEnd(std::string_view text, std::size_t from) {
+  using namespace byte_search_detail;
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* at = begin + std::min(from, text.size());
+  bool bracket = false;
+  for (; end - at >= 8; at += 8) {
+    const std::uint64_t word = load(at);
+    const std::uint64_t brackets = matches(word, '[') | matches(word, ']');
+    // matches() may also mark a byte after a true match, never one before it: the bytes are checked, and a
+    // bracket marked before the line break means a real one is there.
+    for (std::uint64_t crs = matches(word, '\r'); crs != 0; crs &= crs - 1) {
+      const int bit = std::countr_zero(crs);
+      const char* const cr = at + bit / 8;
+      if (*cr == '\r' && end - cr >= 2 && cr[1] == '\n') {
+        const std::uint64_t bytesBefore = (std::uint64_t{1} << (bit - 7)) - 1;
+        return {static_cast<std::size_t>(cr - begin), bracket || (brackets & bytesBefore) != 0};
+      }
+    }
+    bracket = bracket || brackets != 0;
+  }
+  for (; at != end; ++at) {
+    if (*at == '\r' && end - at >= 2 && at[1] == '\n') {
+      return {static_cast<std::size_t>(at - begin), bracket};
+    }
+    bracket = bracket || *at == '[' || *at == ']';
+  }
+  return {std::string_view::npos, bracket};
+}
+
 // Where the first CR LF at or after from stands in text, or npos.
 inline std::size_t findCrLf(std::string_view text, std::size_t from) {
+  if (text.size() < 2 || from > text.size() - 2) {
+    return std::string_view::npos;
+  }
   const char* const begin = text.data();
-  const char* const last = begin + text.size() - (text.empty() ? 0 : 1);  // a CR needs a byte after it
-  for (const char* at = begin + std::min(from, text.size()); (at = findByte(at, last, '\r')) != last; ++at) {
+  const char* const last = begin + text.size() - 1;  // a CR needs a byte after it
+  for (const char* at = begin + from; (at = findByte(at, last, '\r')) != last; ++at) {
     if (at[1] == '\n') {
       return static_cast<std::size_t>(at - begin);
     }

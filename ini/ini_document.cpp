@@ -17,10 +17,6 @@ bool holdsLineBreakByte(std::string_view text) {
   return findSpecialBytes(text).lineBreak;
 }
 
-bool holdsBracket(std::string_view text) {
-  return findSpecialBytes(text).bracket;
-}
-
 // The part of a section name that the index files it under: what follows its last "[". In the text, a
 // header's name starts after the "[" that stands last before its "]" on that line, so this is the part of
 // the name that the index could see there.
@@ -401,7 +397,7 @@ KeyChange IniDocument::saveKey(std::string_view section, std::string_view key, s
   }
   KeyChange change;
   if (const std::optional<HeaderPlace> place = findHeader(section, foundLast)) {
-    change = editSection(*place, key, value, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
+    change = editSection(*place, key, value, keyBytes, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
   } else if (!value.empty()) {
     appendSection(section, key, value);
     if (trackChanges_) {
@@ -424,7 +420,7 @@ KeyChange IniDocument::saveInWholeText(std::string_view section, std::string_vie
 // The block runs from the header to the end of the paragraph's last line; after the edit the paragraph is
 // followed by one empty line, or by two when the block's rebuilt last line kept its own line break.
 KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
-                                   bool newLineHasBracket) {
+                                   SpecialBytes keyBytes, bool newLineHasBracket) {
   Paragraph& p = paragraphs_[place.paragraph];
   const std::string_view content = p.content();
   const std::size_t blockEnd = content.size() - kCrLf.size();
@@ -432,9 +428,13 @@ KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view ke
   // The lines replaced: the key's line with its line break, or nothing when the key is added at the end.
   std::size_t replacedBegin = content.size();
   std::size_t replacedEnd = content.size();
+  // The replaced line's key is the key in another letter case, and brackets have no other case.
+  bool replacedHasBracket = false;
   if (keyBreak != npos) {
     replacedBegin = keyBreak + kCrLf.size();
-    replacedEnd = findCrLf(content, keyBreak + 1) + kCrLf.size();
+    const LineEnd lineEnd = findLineEnd(content, replacedBegin + key.size() + 1);
+    replacedEnd = lineEnd.lineBreak + kCrLf.size();
+    replacedHasBracket = keyBytes.bracket || lineEnd.bracket;
   }
   const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
   p.emptyLines = lastLineReplaced ? 2 : 1;
@@ -452,7 +452,7 @@ KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view ke
     return change;
   }
   // Header texts can only appear or disappear with a line holding a bracket.
-  const bool headersMayChange = newLineHasBracket || holdsBracket(replaced);
+  const bool headersMayChange = newLineHasBracket || replacedHasBracket;
   if (headersMayChange) {
     unindexParagraph(place.paragraph);
     leadingHeadersTrusted_ = false;

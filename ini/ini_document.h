@@ -82,7 +82,7 @@ class IniDocument {
   bool fitsParagraphs(std::string_view section, bool foundLast, SpecialBytes key, SpecialBytes value) const;
   std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;
   KeyChange editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
-                        bool newLineHasBracket);
+                        SpecialBytes keyBytes, bool newLineHasBracket);
   KeyChange saveInWholeText(std::string_view section, std::string_view key, std::string_view value);
   void appendSection(std::string_view section, std::string_view key, std::string_view value);
   // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
