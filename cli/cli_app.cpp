@@ -224,10 +224,14 @@ class CliHost final : public MergeHost {
     return options_.output.value_or(fileToUpdate);
   }
 
+  bool showsProgress() const override { return showProgressLine_; }
+
+  // The clock is read every few hundred lines only: reading it for every line would cost more than the line.
   void showProgress(std::string_view text) override {
-    if (!showProgressLine_) {
+    if (!showProgressLine_ || (drawn_ && ++linesSinceClock_ < kLinesPerClockReading)) {
       return;
     }
+    linesSinceClock_ = 0;
     const auto now = std::chrono::steady_clock::now();
     if (drawn_ && now - lastDrawn_ < kRedrawInterval) {
       return;
@@ -249,11 +253,13 @@ class CliHost final : public MergeHost {
 
  private:
   static constexpr auto kRedrawInterval = std::chrono::milliseconds(30);
+  static constexpr int kLinesPerClockReading = 256;
 
   const CliOptions& options_;
   std::ostream& err_;
   bool showProgressLine_;
   bool drawn_ = false;
+  int linesSinceClock_ = 0;
   std::chrono::steady_clock::time_point lastDrawn_;
   std::string message_;
 };

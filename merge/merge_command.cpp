@@ -92,8 +92,11 @@ ChangeSink recorderInto(std::vector<ChangeRecord>& changes) {
 void runPassInto(MergeReport& report, MergeHost& host, KeyStore& store, std::istream& newKeys,
                  const ChangeSink& changes) {
   LineReader lines(newKeys);
-  const PassResult pass = runMergePass(
-      lines, store, host.policy(), [&host](std::string_view text) { host.showProgress(text); }, changes);
+  ProgressCallback progress;
+  if (host.showsProgress()) {
+    progress = [&host](std::string_view text) { host.showProgress(text); };
+  }
+  const PassResult pass = runMergePass(lines, store, host.policy(), progress, changes);
   report.changeCount = pass.changeCount;
   report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
   report.failure = pass.failure;

@@ -38,7 +38,9 @@ class MergeHost {
   // Where the merged file goes, proposing the file to be updated; an empty path when the user cancelled.
   virtual std::filesystem::path askOutputPath(const std::filesystem::path& fileToUpdate) = 0;
 
-  // "Processing line N", once before each line of the new-keys file is handled.
+  // "Processing line N", once before each line of the new-keys file is handled, unless the host shows no
+  // progress at all (then the text is not even made).
+  virtual bool showsProgress() const { return true; }
   virtual void showProgress(std::string_view text) = 0;
   // The pass is over: the progress display shows what it showed before the command.
   virtual void endProgress() = 0;
