@@ -5,7 +5,6 @@
 // spans to memchr.
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -84,33 +83,47 @@ struct SpecialBytes {
 };
 
 namespace byte_search_detail {
-// Bit 1 for CR and LF, bit 2 for "[" and "]".
-inline constexpr std::array<unsigned char, 256> kSpecial = [] {
-  std::array<unsigned char, 256> table{};
-  table['\r'] = table['\n'] = 1;
-  table['['] = table[']'] = 2;
-  return table;
-}();
+// The bytes of a text shorter than a word in one word, some of them twice and the rest zero: enough to ask
+// whether any of them is a given non-zero byte.
+inline std::uint64_t loadShort(const char* at, std::size_t size) {
+  if (size >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, at, 4);
+    std::memcpy(&last, at + size - 4, 4);
+    return first | (std::uint64_t{last} << 32);
+  }
+  if (size == 0) {
+    return 0;
+  }
+  const auto byte = [at](std::size_t index) { return std::uint64_t{static_cast<unsigned char>(at[index])}; };
+  return byte(0) | (byte(size / 2) << 8) | (byte(size - 1) << 16);
+}
 }  // namespace byte_search_detail
 
-// Looks for all four bytes eight at a time (a word's "any match" answer is exact, which is all that is asked
-// here), and at the last few bytes with a table lookup and an OR each.
+// Looks for all four bytes a word at a time: a word's "any match" answer is exact, which is all that is
+// asked here, so the last word may overlap the one before it, and a short text fits in one.
 inline SpecialBytes findSpecialBytes(std::string_view text) {
   using namespace byte_search_detail;
-  const char* at = text.data();
-  const char* const end = at + text.size();
   std::uint64_t lineBreaks = 0;
   std::uint64_t brackets = 0;
-  for (; end - at >= 8; at += 8) {
-    const std::uint64_t word = load(at);
+  const auto look = [&](std::uint64_t word) {
     lineBreaks |= matches(word, '\r') | matches(word, '\n');
     brackets |= matches(word, '[') | matches(word, ']');
+  };
+  const char* const at = text.data();
+  const std::size_t size = text.size();
+  if (size < 8) {
+    look(loadShort(at, size));
+  } else {
+    for (std::size_t offset = 0; offset + 8 <= size; offset += 8) {
+      look(load(at + offset));
+    }
+    if (size % 8 != 0) {
+      look(load(at + size - 8));
+    }
   }
-  unsigned bits = (lineBreaks != 0 ? 1U : 0U) | (brackets != 0 ? 2U : 0U);
-  for (; at != end; ++at) {
-    bits |= kSpecial[static_cast<unsigned char>(*at)];
-  }
-  return {(bits & 1U) != 0, (bits & 2U) != 0};
+  return {lineBreaks != 0, brackets != 0};
 }
 
 // Where the first CR LF at or after from stands in text (npos when there is none), and whether a "[" or

@@ -6,7 +6,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
+
+#include "ini/byte_search.h"
 
 namespace ombrix {
 
@@ -42,14 +46,44 @@ inline unsigned char foldCase(unsigned char byte) {
   return fold_detail::kFold[byte];
 }
 
+// Whether a and b hold the same bytes: a word at a time, the last word overlapping the one before it.
+inline bool sameBytes(const char* a, const char* b, std::size_t size) {
+  using byte_search_detail::load;
+  if (size >= 8) {
+    for (std::size_t offset = 0; offset + 8 <= size; offset += 8) {
+      if (load(a + offset) != load(b + offset)) {
+        return false;
+      }
+    }
+    return load(a + size - 8) == load(b + size - 8);
+  }
+  if (size >= 4) {
+    std::uint32_t words[4];
+    std::memcpy(&words[0], a, 4);
+    std::memcpy(&words[1], b, 4);
+    std::memcpy(&words[2], a + size - 4, 4);
+    std::memcpy(&words[3], b + size - 4, 4);
+    return words[0] == words[1] && words[2] == words[3];
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Inline, with the bytes compared as they are first: the store compares a key or section name with the text
 // hundreds of thousands of times in a merge, and the two are nearly always spelled alike.
 inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {
     return false;
   }
+  if (sameBytes(a.data(), b.data(), a.size())) {
+    return true;
+  }
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) {
+    if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }

@@ -81,8 +81,9 @@ KeyChange describeChange(bool sectionFound, bool keyFound, std::string_view oldV
 
 // Whether line (with its CR LF) is exactly key "=" value.
 bool isLine(std::string_view line, std::string_view key, std::string_view value) {
-  return line.size() == key.size() + 1 + value.size() + kCrLf.size() && line.starts_with(key) &&
-         line[key.size()] == '=' && line.substr(key.size() + 1, value.size()) == value;
+  return line.size() == key.size() + 1 + value.size() + kCrLf.size() && line[key.size()] == '=' &&
+         sameBytes(line.data(), key.data(), key.size()) &&
+         sameBytes(line.data() + key.size() + 1, value.data(), value.size());
 }
 
 std::size_t totalSize(std::initializer_list<std::string_view> pieces) {
@@ -311,7 +312,8 @@ void IniDocument::fallBackToWholeText() {
 
 // The keys of a section come one after another, so the same header is looked for many times in a row.
 bool IniDocument::isFoundLast(std::string_view section) const {
-  return lastHeader_ && section == lastHeaderSection_;
+  return lastHeader_ && section.size() == lastHeaderSection_.size() &&
+         sameBytes(section.data(), lastHeaderSection_.data(), section.size());
 }
 
 std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view section, bool foundLast) const {

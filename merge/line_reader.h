@@ -28,6 +28,7 @@ class LineReader {
 
  private:
   bool fill();
+  bool readLineAcrossFills(std::string_view& line);
   bool skipLineFeedAfterCarriageReturn();
 
   std::istream& in_;

@@ -41,5 +41,22 @@ TEST(CaseFold, FindsAcrossCaseIncludingAccentedLetters) {
   EXPECT_TRUE(containsIgnoringCase("Unplayable", "PLAYABLE"));
 }
 
+// The word-at-a-time comparison, at every length around a word's and with the difference at every place.
+TEST(CaseFold, ComparesEveryPlaceOfNamesOfAnyLength) {
+  for (std::size_t size = 0; size <= 20; ++size) {
+    const std::string name(size, 'k');
+    EXPECT_TRUE(equalsIgnoringCase(name, std::string(size, 'K'))) << size;
+    EXPECT_FALSE(equalsIgnoringCase(name, name + "k")) << size;
+    for (std::size_t place = 0; place < size; ++place) {
+      std::string other = name;
+      other[place] = 'K';
+      EXPECT_TRUE(equalsIgnoringCase(name, other)) << size << " " << place;
+      EXPECT_FALSE(sameBytes(name.data(), other.data(), size)) << size << " " << place;
+      other[place] = 'j';
+      EXPECT_FALSE(equalsIgnoringCase(name, other)) << size << " " << place;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ombrix
