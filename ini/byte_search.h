@@ -126,6 +126,24 @@ inline SpecialBytes findSpecialBytes(std::string_view text) {
   return {lineBreaks != 0, brackets != 0};
 }
 
+// Where the first CR LF at or after from stands in text, or npos.
+inline std::size_t findCrLf(std::string_view text, std::size_t from) {
+  if (text.size() < 2 || from > text.size() - 2) {
+    return std::string_view::npos;
+  }
+  const char* const begin = text.data();
+  const char* const last = begin + text.size() - 1;  // a CR needs a byte after it
+  for (const void* found = std::memchr(begin + from, '\r', static_cast<std::size_t>(last - begin) - from);
+       found != nullptr;) {
+    const char* const at = static_cast<const char*>(found);
+    if (at[1] == '\n') {
+      return static_cast<std::size_t>(at - begin);
+    }
+    found = std::memchr(at + 1, '\r', static_cast<std::size_t>(last - at - 1));
+  }
+  return std::string_view::npos;
+}
+
 // Where the first CR LF at or after from stands in text (npos when there is none), and whether a "[" or
 // "]" stands before it: the end of a line and whether the line could hold a header text, in one pass.
 struct LineEnd {
@@ -161,21 +179,6 @@ inline LineEnd findLineEnd(std::string_view text, std::size_t from) {
     bracket = bracket || *at == '[' || *at == ']';
   }
   return {std::string_view::npos, bracket};
-}
-
-// Where the first CR LF at or after from stands in text, or npos.
-inline std::size_t findCrLf(std::string_view text, std::size_t from) {
-  if (text.size() < 2 || from > text.size() - 2) {
-    return std::string_view::npos;
-  }
-  const char* const begin = text.data();
-  const char* const last = begin + text.size() - 1;  // a CR needs a byte after it
-  for (const char* at = begin + from; (at = findByte(at, last, '\r')) != last; ++at) {
-    if (at[1] == '\n') {
-      return static_cast<std::size_t>(at - begin);
-    }
-  }
-  return std::string_view::npos;
 }
 
 }  // namespace ombrix

@@ -36,29 +36,19 @@ bool startsKeyLine(const char* at, std::string_view key) {
 // ignored), "=". CR, LF and "=" have no other case, so they are compared as they are. The CRs of eight bytes
 // are found at once, since the lines of a game's section are short.
 std::size_t findKeyLine(std::string_view content, std::size_t from, std::string_view key) {
-  using byte_search_detail::load;
-  using byte_search_detail::matches;
   const std::size_t lineSize = kCrLf.size() + key.size() + 1;
   if (content.size() < lineSize || from > content.size() - lineSize) {
     return npos;
   }
   const char* const begin = content.data();
-  const char* const end = begin + content.size();
-  const char* const last = end - lineSize + 1;  // a key line's CR stands before last
-  const char* word = begin + from;
-  for (; word < last && end - word >= 8; word += 8) {
-    // matches() may also mark a byte after a CR; the byte itself is checked.
-    for (std::uint64_t crs = matches(load(word), '\r'); crs != 0; crs &= crs - 1) {
-      const char* const at = word + std::countr_zero(crs) / 8;
-      if (at < last && *at == '\r' && startsKeyLine(at, key)) {
-        return static_cast<std::size_t>(at - begin);
-      }
-    }
-  }
-  for (const char* at = word; at < last; ++at) {
-    if (*at == '\r' && startsKeyLine(at, key)) {
+  const char* const last = begin + content.size() - lineSize + 1;  // a key line's CR stands before last
+  for (const void* found = std::memchr(begin + from, '\r', static_cast<std::size_t>(last - begin) - from);
+       found != nullptr;) {
+    const char* const at = static_cast<const char*>(found);
+    if (startsKeyLine(at, key)) {
       return static_cast<std::size_t>(at - begin);
     }
+    found = std::memchr(at + 1, '\r', static_cast<std::size_t>(last - at - 1));
   }
   return npos;
 }
@@ -117,10 +107,27 @@ char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
   return target;
 }
 
-// Calls visit with the name of every header text in content ("[" name "]" CR: the name starts after the
-// last "[" before the "]" on its line, and holds no CR or LF). Returns false, having visited only some names,
-// when the names would take far more room than the text itself (many "]" CR after one "[" on a line),
-// which only a hostile file does.
+// The name of the header text whose "]" stands at bracket (a CR follows it), or nothing: the name starts
+// after the last "[" before it on its line, and holds no CR or LF.
+std::optional<std::string_view> headerNameBefore(const char* lineStart, const char* bracket) {
+  const char* open = bracket;
+  while (open != lineStart && open[-1] != '[' && open[-1] != '\r' && open[-1] != '\n') {
+    --open;
+  }
+  if (open == lineStart || open[-1] != '[') {
+    return std::nullopt;
+  }
+  return std::string_view(open, static_cast<std::size_t>(bracket - open));
+}
+
+// Names take far more room than their paragraph only in a hostile file (many "]" CR after one "[" on a
+// line); the document then leaves the text to the whole-text functions.
+bool tooManyNameBytes(std::size_t nameBytes, std::size_t paragraphSize) {
+  return nameBytes > 2 * paragraphSize + 1024;
+}
+
+// Calls visit with the name of every header text in content ("[" name "]" CR). Returns false, having
+// visited only some names, when there are too many name bytes.
 template <typename Visit>
 bool forEachHeaderName(std::string_view content, Visit visit) {
   std::size_t nameBytes = 0;
@@ -131,20 +138,13 @@ bool forEachHeaderName(std::string_view content, Visit visit) {
     if (bracket + 1 == end || bracket[1] != '\r') {
       continue;
     }
-    // Each search back stops at a line break byte, at the latest the CR after the previous "]", so the
-    // paragraph is read back at most once.
-    const char* open = bracket;
-    while (open != begin && open[-1] != '[' && open[-1] != '\r' && open[-1] != '\n') {
-      --open;
+    if (const std::optional<std::string_view> name = headerNameBefore(begin, bracket)) {
+      nameBytes += name->size();
+      if (tooManyNameBytes(nameBytes, content.size())) {
+        return false;
+      }
+      visit(*name);
     }
-    if (open == begin || open[-1] != '[') {
-      continue;
-    }
-    nameBytes += static_cast<std::size_t>(bracket - open);
-    if (nameBytes > 2 * content.size() + 1024) {
-      return false;
-    }
-    visit(std::string_view(open, static_cast<std::size_t>(bracket - open)));
   }
   return true;
 }
@@ -179,12 +179,15 @@ IniDocument::IniDocument(TextBlock bytes)
 
 IniDocument::IniDocument(std::string_view bytes) : IniDocument(copyWithRoom(bytes)) {}
 
-// Paragraphs point into loaded_, which never changes its size from here on.
+// Paragraphs point into loaded_, which never changes its size from here on. One look at every CR finds both
+// the ends of the paragraphs (CR LF CR LF) and the header texts ("]" CR), whose names are then indexed.
 void IniDocument::parse() {
   const std::string_view text = loaded_.view();
-  // A game's section is rarely under 64 bytes; reserving avoids copying the list of paragraphs as it grows.
+  // A game's section is rarely under 64 bytes; reserving avoids copying the lists as they grow.
   paragraphs_.reserve(text.size() / 64 + 16);
   paragraphs_.assign(1, Paragraph{});
+  std::vector<FoundHeader> headers;
+  headers.reserve(text.size() / 64 + 16);
   std::size_t position = 0;
   auto countEmptyLines = [&](Paragraph& paragraph) {
     while (text.compare(position, kCrLf.size(), kCrLf) == 0) {
@@ -194,61 +197,52 @@ void IniDocument::parse() {
   };
   countEmptyLines(paragraphs_[0]);
   while (position < text.size()) {
-    // Every CR LF is a line break, so the first CR LF CR LF ends the paragraph's last line.
-    const std::size_t emptyLine = text.find(kEmptyLine, position);
-    const std::size_t contentEnd = emptyLine == npos ? text.size() : emptyLine + kCrLf.size();
+    const auto number = static_cast<std::uint32_t>(paragraphs_.size());
+    const char* const begin = text.data() + position;
+    std::size_t contentEnd = text.size();
+    std::size_t nameBytes = 0;
+    for (std::size_t cr = text.find('\r', position); cr != npos; cr = text.find('\r', cr + 1)) {
+      if (cr > position && text[cr - 1] == ']') {
+        if (const std::optional<std::string_view> name = headerNameBefore(begin, text.data() + cr - 1)) {
+          headers.push_back({HeaderIndex::hashOf(*name), number, name->data() == begin + 1});
+          nameBytes += name->size();
+        }
+      }
+      // Every CR LF is a line break, so the first CR LF CR LF ends the paragraph's last line.
+      if (text.size() - cr >= kEmptyLine.size() && text[cr + 1] == '\n' && text[cr + 2] == '\r' &&
+          text[cr + 3] == '\n') {
+        contentEnd = cr + kCrLf.size();
+        break;
+      }
+    }
     Paragraph& paragraph = paragraphs_.emplace_back();
     paragraph.data = loaded_.data() + position;
     paragraph.size = contentEnd - position;
     paragraph.capacity = paragraph.size;
+    if (tooManyNameBytes(nameBytes, paragraph.size)) {
+      fallBackToWholeText();
+      return;
+    }
     position = contentEnd;
     countEmptyLines(paragraph);
   }
-  if (!indexAllParagraphs()) {
-    fallBackToWholeText();
-  }
+  indexHeaders(headers);
 }
 
-// As indexParagraph for every paragraph in order, but in batches whose index slots are fetched ahead: with
-// tens of thousands of games, waiting for memory once per game would cost more than all the rest.
-bool IniDocument::indexAllParagraphs() {
-  struct Pending {
-    std::uint64_t hash;
-    std::uint32_t paragraph;
-    bool leading;
-  };
-  constexpr std::size_t kBatch = 512;
+// Files the header texts found in the text, in batches whose index slots are fetched ahead: with tens of
+// thousands of games, waiting for memory once per game would cost more than all the rest.
+void IniDocument::indexHeaders(const std::vector<FoundHeader>& headers) {
   constexpr std::size_t kAhead = 16;
-  std::vector<Pending> batch;
-  batch.reserve(kBatch + 64);
-  auto insertBatch = [&] {
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-      if (i + kAhead < batch.size()) {
-        headerIndex_.prefetch(batch[i + kAhead].hash);
-      }
-      const bool firstHolder = headerIndex_.insert(batch[i].hash, batch[i].paragraph);
-      if (batch[i].leading && firstHolder) {
-        paragraphs_[batch[i].paragraph].leadsWithFirstHeader = true;
-      }
-    }
-    batch.clear();
-  };
   headerIndex_.reserve(paragraphs_.size());
-  for (std::size_t paragraph = 1; paragraph < paragraphs_.size(); ++paragraph) {
-    const Paragraph& p = paragraphs_[paragraph];
-    const bool indexed = forEachHeaderName(p.content(), [&](std::string_view name) {
-      batch.push_back(
-          {HeaderIndex::hashOf(name), static_cast<std::uint32_t>(paragraph), name.data() == p.data + 1});
-    });
-    if (!indexed) {
-      return false;
+  for (std::size_t i = 0; i < headers.size(); ++i) {
+    if (i + kAhead < headers.size()) {
+      headerIndex_.prefetch(headers[i + kAhead].hash);
     }
-    if (batch.size() >= kBatch) {
-      insertBatch();
+    const bool firstHolder = headerIndex_.insert(headers[i].hash, headers[i].paragraph);
+    if (headers[i].leading && firstHolder) {
+      paragraphs_[headers[i].paragraph].leadsWithFirstHeader = true;
     }
   }
-  insertBatch();
-  return true;
 }
 
 void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emit) const {

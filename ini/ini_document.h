@@ -88,7 +88,12 @@ class IniDocument {
   // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
   void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,
                           std::initializer_list<std::string_view> with);
-  bool indexAllParagraphs();
+  struct FoundHeader {
+    std::uint64_t hash;
+    std::uint32_t paragraph;
+    bool leading;  // its "[" is the paragraph's first byte
+  };
+  void indexHeaders(const std::vector<FoundHeader>& headers);
   bool indexParagraph(std::size_t paragraph);
   void unindexParagraph(std::size_t paragraph);
   void fallBackToWholeText();
