@@ -92,17 +92,29 @@ void copyBytes(char* target, const char* source, std::size_t size) {
   }
 }
 
-// The "=" and CR LF of a key line are copied byte by byte: a call to memcpy would cost more than they do.
+// The pieces of a key line are mostly a few bytes long, for which a call to memcpy costs more than the copy:
+// up to eight bytes are copied as two overlapping 4-byte words or byte by byte.
+void copySmall(char* target, const char* source, std::size_t size) {
+  if (size > 8) {
+    std::memcpy(target, source, size);
+  } else if (size >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, source, 4);
+    std::memcpy(&last, source + size - 4, 4);
+    std::memcpy(target, &first, 4);
+    std::memcpy(target + size - 4, &last, 4);
+  } else {
+    for (std::size_t i = 0; i < size; ++i) {
+      target[i] = source[i];
+    }
+  }
+}
+
 char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
   for (const std::string_view piece : pieces) {
-    if (piece.size() <= 2) {
-      for (const char c : piece) {
-        *target++ = c;
-      }
-    } else {
-      std::memcpy(target, piece.data(), piece.size());
-      target += piece.size();
-    }
+    copySmall(target, piece.data(), piece.size());
+    target += piece.size();
   }
   return target;
 }
@@ -310,10 +322,7 @@ bool IniDocument::isFoundLast(std::string_view section) const {
          sameBytes(section.data(), lastHeaderSection_.data(), section.size());
 }
 
-std::optional<IniDocument::HeaderPlace> IniDocument::findHeader(std::string_view section, bool foundLast) const {
-  if (foundLast) {
-    return lastHeader_;
-  }
+std::optional<IniDocument::HeaderPlace> IniDocument::searchHeader(std::string_view section) const {
   // The header leading the paragraph after the last one found is the first in the text when no earlier
   // paragraph holds a header text of its name.
   const std::size_t next = lastFoundParagraph_ + 1;

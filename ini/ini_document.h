@@ -77,7 +77,10 @@ class IniDocument {
   void parse();
   // foundLast: isFoundLast(section), which the callers need to know first.
   bool isFoundLast(std::string_view section) const;
-  std::optional<HeaderPlace> findHeader(std::string_view section, bool foundLast) const;
+  std::optional<HeaderPlace> findHeader(std::string_view section, bool foundLast) const {
+    return foundLast ? lastHeader_ : searchHeader(section);
+  }
+  std::optional<HeaderPlace> searchHeader(std::string_view section) const;
   bool leadsWithHeader(std::size_t paragraph, std::string_view section) const;
   bool fitsParagraphs(std::string_view section, bool foundLast, SpecialBytes key, SpecialBytes value) const;
   std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;

@@ -23,10 +23,6 @@ bool LineReader::fill() {
   return size_ > 0;
 }
 
-bool LineReader::atEnd() {
-  return position_ == size_ && !fill();
-}
-
 bool LineReader::skipLineFeedAfterCarriageReturn() {
   if (position_ == size_ && !fill()) {
     return !failed_;
@@ -35,23 +31,6 @@ bool LineReader::skipLineFeedAfterCarriageReturn() {
     ++position_;
   }
   return true;
-}
-
-// Most lines lie whole in the buffer, with the byte after their line break: they are handed out where they
-// stand, at the cost of one search.
-bool LineReader::readLine(std::string_view& line) {
-  if (position_ < size_) {
-    const char* const begin = buffer_.data() + position_;
-    const char* const end = buffer_.data() + size_;
-    const char* const lineBreak = findEitherByte(begin, end, '\r', '\n');
-    if (end - lineBreak >= 2) {
-      line = std::string_view(begin, static_cast<std::size_t>(lineBreak - begin));
-      const bool crLf = lineBreak[0] == '\r' && lineBreak[1] == '\n';
-      position_ = static_cast<std::size_t>(lineBreak - buffer_.data()) + (crLf ? 2 : 1);
-      return true;
-    }
-  }
-  return readLineAcrossFills(line);
 }
 
 // A line that runs past the end of the buffer, or whose CR is its last byte (the LF may follow in the next

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ini/byte_search.h"
+
 namespace ombrix {
 
 class LineReader {
@@ -18,11 +20,25 @@ class LineReader {
   explicit LineReader(std::istream& in, std::size_t bufferSize = kBufferSize);
 
   // True when no byte is left to read (also after a read error).
-  bool atEnd();
+  bool atEnd() { return position_ == size_ && !fill(); }
 
   // Reads the next line; line stays valid until the next call. False when reading failed; the line is then
-  // incomplete.
-  bool readLine(std::string_view& line);
+  // incomplete. Inline: most lines lie whole in the buffer, with the byte after their line break, and are
+  // handed out where they stand at the cost of one search.
+  bool readLine(std::string_view& line) {
+    if (position_ < size_) {
+      const char* const begin = buffer_.data() + position_;
+      const char* const end = buffer_.data() + size_;
+      const char* const lineBreak = findEitherByte(begin, end, '\r', '\n');
+      if (end - lineBreak >= 2) {
+        line = std::string_view(begin, static_cast<std::size_t>(lineBreak - begin));
+        const bool crLf = lineBreak[0] == '\r' && lineBreak[1] == '\n';
+        position_ = static_cast<std::size_t>(lineBreak - buffer_.data()) + (crLf ? 2 : 1);
+        return true;
+      }
+    }
+    return readLineAcrossFills(line);
+  }
 
   bool failed() const { return failed_; }
 
