@@ -201,14 +201,18 @@ void IniDocument::parse() {
   std::vector<FoundHeader> headers;
   headers.reserve(text.size() / 64 + 16);
   std::size_t position = 0;
+  // An edit adds at most one empty line to a paragraph read from the text.
+  constexpr std::uint32_t kMostEmptyLines = UINT32_MAX - 1;
+  bool countable = true;
   auto countEmptyLines = [&](Paragraph& paragraph) {
     while (text.compare(position, kCrLf.size(), kCrLf) == 0) {
+      countable = countable && paragraph.emptyLines < kMostEmptyLines;
       ++paragraph.emptyLines;
       position += kCrLf.size();
     }
   };
   countEmptyLines(paragraphs_[0]);
-  while (position < text.size()) {
+  while (countable && position < text.size()) {
     const auto number = static_cast<std::uint32_t>(paragraphs_.size());
     const char* const begin = text.data() + position;
     std::size_t contentEnd = text.size();
@@ -237,6 +241,11 @@ void IniDocument::parse() {
     }
     position = contentEnd;
     countEmptyLines(paragraph);
+  }
+  if (!countable) {
+    wholeText_ = std::string(text);
+    paragraphs_.clear();
+    return;
   }
   indexHeaders(headers);
 }
