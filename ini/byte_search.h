@@ -83,8 +83,8 @@ struct SpecialBytes {
 };
 
 namespace byte_search_detail {
-// The bytes of a text shorter than a word in one word, some of them twice and the rest zero: enough to ask
-// whether any of them is a given non-zero byte.
+// The bytes of a text shorter than a word in one word, some of them twice and the rest spaces: enough to ask
+// whether any of them is a byte of some kind other than a space.
 inline std::uint64_t loadShort(const char* at, std::size_t size) {
   if (size >= 4) {
     std::uint32_t first;
@@ -93,37 +93,53 @@ inline std::uint64_t loadShort(const char* at, std::size_t size) {
     std::memcpy(&last, at + size - 4, 4);
     return first | (std::uint64_t{last} << 32);
   }
+  constexpr std::uint64_t kSpaces = kOnes * ' ';
   if (size == 0) {
-    return 0;
+    return kSpaces;
   }
   const auto byte = [at](std::size_t index) { return std::uint64_t{static_cast<unsigned char>(at[index])}; };
-  return byte(0) | (byte(size / 2) << 8) | (byte(size - 1) << 16);
+  return byte(0) | (byte(size / 2) << 8) | (byte(size - 1) << 16) | (kSpaces << 24);
 }
 }  // namespace byte_search_detail
 
-// Looks for all four bytes a word at a time: a word's "any match" answer is exact, which is all that is
-// asked here, so the last word may overlap the one before it, and a short text fits in one.
+// Marks every byte below 0x0E and every byte from 0x5B to 0x5D: each CR, LF, "[" and "]", and a few bytes
+// that names and values rarely hold. No carry crosses from one byte to the next, so a word without marks
+// holds none of the four.
+inline std::uint64_t markMaybeSpecial(std::uint64_t word) {
+  using namespace byte_search_detail;
+  constexpr std::uint64_t kLow7 = kOnes * 0x7F;
+  const std::uint64_t low7 = word & kLow7;
+  const std::uint64_t below = (word - kOnes * 0x0E) & ~word & kHighs;
+  const std::uint64_t brackets = (kOnes * (0x7F + 0x5E) - low7) & ~word & (low7 + kOnes * (0x7F - 0x5A)) & kHighs;
+  return below | brackets;
+}
+
+// The exact answer, byte by byte: taken only for the rare text that the cheap look below cannot clear.
+inline SpecialBytes findSpecialBytesExactly(std::string_view text) {
+  SpecialBytes found;
+  for (const char c : text) {
+    found.lineBreak = found.lineBreak || c == '\r' || c == '\n';
+    found.bracket = found.bracket || c == '[' || c == ']';
+  }
+  return found;
+}
+
+// A cheap look for anything that might be one of the four bytes comes first, a word at a time (the last word
+// may overlap the one before it, and a short text fits in one): names and values almost never hold one.
 inline SpecialBytes findSpecialBytes(std::string_view text) {
   using namespace byte_search_detail;
-  std::uint64_t lineBreaks = 0;
-  std::uint64_t brackets = 0;
-  const auto look = [&](std::uint64_t word) {
-    lineBreaks |= matches(word, '\r') | matches(word, '\n');
-    brackets |= matches(word, '[') | matches(word, ']');
-  };
   const char* const at = text.data();
   const std::size_t size = text.size();
+  std::uint64_t maybe = 0;
   if (size < 8) {
-    look(loadShort(at, size));
+    maybe = markMaybeSpecial(loadShort(at, size));
   } else {
     for (std::size_t offset = 0; offset + 8 <= size; offset += 8) {
-      look(load(at + offset));
+      maybe |= markMaybeSpecial(load(at + offset));
     }
-    if (size % 8 != 0) {
-      look(load(at + size - 8));
-    }
+    maybe |= markMaybeSpecial(load(at + size - 8));
   }
-  return {lineBreaks != 0, brackets != 0};
+  return maybe == 0 ? SpecialBytes{} : findSpecialBytesExactly(text);
 }
 
 // Where the first CR LF at or after from stands in text, or npos.
