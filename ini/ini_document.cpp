@@ -266,6 +266,9 @@ void IniDocument::indexHeaders(const std::vector<FoundHeader>& headers) {
   }
 }
 
+// Paragraphs that still lie in the loaded text as they were read (no longer, no shorter, not moved), each
+// followed there by exactly its own empty lines, go out as one piece: for a large list most of the text is
+// handed over in a few pieces, without a copy.
 void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emit) const {
   if (wholeText_) {
     emit(*wholeText_);
@@ -273,16 +276,46 @@ void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emi
   }
   static constexpr std::string_view kManyEmptyLines =
       "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
-  for (const Paragraph& paragraph : paragraphs_) {
-    if (paragraph.size > 0) {
-      emit(paragraph.content());
-    }
-    for (std::size_t left = paragraph.emptyLines * kCrLf.size(); left > 0;) {
+  auto emitEmptyLines = [&emit](std::size_t count) {
+    for (std::size_t left = count * kCrLf.size(); left > 0;) {
       const std::size_t taken = std::min(left, kManyEmptyLines.size());
       emit(kManyEmptyLines.substr(0, taken));
       left -= taken;
     }
+  };
+  const char* const loadedBegin = loaded_.data();
+  const char* const loadedEnd = loadedBegin + loaded_.size();
+  const char* runBegin = nullptr;
+  const char* runEnd = nullptr;  // after the content of the run's last paragraph
+  std::size_t runEmptyLines = 0;  // after the run's last paragraph
+  auto emitRun = [&] {
+    if (runBegin != nullptr) {
+      emit(std::string_view(runBegin, static_cast<std::size_t>(runEnd - runBegin)));
+      emitEmptyLines(runEmptyLines);
+      runBegin = nullptr;
+    }
+  };
+  for (const Paragraph& paragraph : paragraphs_) {
+    const bool asRead = paragraph.size > 0 && paragraph.size == paragraph.capacity &&
+                        paragraph.data >= loadedBegin && paragraph.data < loadedEnd;
+    if (asRead && runBegin != nullptr && paragraph.data == runEnd + runEmptyLines * kCrLf.size()) {
+      runEnd = paragraph.data + paragraph.size;
+      runEmptyLines = paragraph.emptyLines;
+      continue;
+    }
+    emitRun();
+    if (asRead) {
+      runBegin = paragraph.data;
+      runEnd = paragraph.data + paragraph.size;
+      runEmptyLines = paragraph.emptyLines;
+      continue;
+    }
+    if (paragraph.size > 0) {
+      emit(paragraph.content());
+    }
+    emitEmptyLines(paragraph.emptyLines);
   }
+  emitRun();
 }
 
 // Names and values with line breaks would break the paragraphs' lines; the whole-text functions take them.

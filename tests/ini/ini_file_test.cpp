@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ini/ini_document.h"
+#include "ini/ini_text.h"
 #include "test_support.h"
 
 #ifndef _WIN32
@@ -248,6 +249,21 @@ TEST(IniDocument, AddsTheLoadStepLineBreakToAFullBlock) {
   TextBlock endsInLineBreak(5);
   endsInLineBreak.append("[A]\r\n");
   EXPECT_EQ(IniDocument(std::move(endsInLineBreak)).text(), "[A]\r\n");
+}
+
+// Paragraphs that still lie in the loaded text go out as one piece; edits that shrink a paragraph and give it
+// another number of empty lines break the piece there.
+TEST(IniDocument, WritesShrunkParagraphsWithTheirOwnEmptyLines) {
+  const std::string loaded = crlf("[A]|k=123||[B]|x=1||[C]|y=2|");
+  std::string reference = loaded;
+  normaliseLoadedText(reference);
+  IniDocument document(loaded);
+  saveKeyInText(reference, "A", "k", "1");
+  document.saveKey("A", "k", "1");
+  saveKeyInText(reference, "C", "y", "3");
+  document.saveKey("C", "y", "3");
+  EXPECT_EQ(document.text(), reference);
+  EXPECT_EQ(document.text(), crlf("[A]|k=1|||[B]|x=1||[C]|y=3|||"));
 }
 
 TEST(FileHasContent, NeedsARegularFileOfAtLeastOneByte) {
