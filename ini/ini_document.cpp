@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 
 #include "ini/byte_search.h"
 #include "ini/case_fold.h"
@@ -296,8 +297,10 @@ void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emi
     }
   };
   for (const Paragraph& paragraph : paragraphs_) {
+    // std::less orders pointers into different blocks too.
     const bool asRead = paragraph.size > 0 && paragraph.size == paragraph.capacity &&
-                        paragraph.data >= loadedBegin && paragraph.data < loadedEnd;
+                        !std::less<const char*>()(paragraph.data, loadedBegin) &&
+                        std::less<const char*>()(paragraph.data, loadedEnd);
     if (asRead && runBegin != nullptr && paragraph.data == runEnd + runEmptyLines * kCrLf.size()) {
       runEnd = paragraph.data + paragraph.size;
       runEmptyLines = paragraph.emptyLines;
