@@ -202,18 +202,19 @@ void IniDocument::parse() {
   std::vector<FoundHeader> headers;
   headers.reserve(text.size() / 64 + 16);
   std::size_t position = 0;
-  // An edit adds at most one empty line to a paragraph read from the text.
+  // An edit adds at most one empty line to a paragraph read from the text. A text that paragraphs cannot
+  // describe is left to the whole-text functions.
   constexpr std::uint32_t kMostEmptyLines = UINT32_MAX - 1;
-  bool countable = true;
+  bool describable = true;
   auto countEmptyLines = [&](Paragraph& paragraph) {
     while (text.compare(position, kCrLf.size(), kCrLf) == 0) {
-      countable = countable && paragraph.emptyLines < kMostEmptyLines;
+      describable = describable && paragraph.emptyLines < kMostEmptyLines;
       ++paragraph.emptyLines;
       position += kCrLf.size();
     }
   };
   countEmptyLines(paragraphs_[0]);
-  while (countable && position < text.size()) {
+  while (describable && position < text.size()) {
     const auto number = static_cast<std::uint32_t>(paragraphs_.size());
     const char* const begin = text.data() + position;
     std::size_t contentEnd = text.size();
@@ -236,14 +237,11 @@ void IniDocument::parse() {
     paragraph.data = loaded_.data() + position;
     paragraph.size = contentEnd - position;
     paragraph.capacity = paragraph.size;
-    if (tooManyNameBytes(nameBytes, paragraph.size)) {
-      fallBackToWholeText();
-      return;
-    }
+    describable = describable && !tooManyNameBytes(nameBytes, paragraph.size);
     position = contentEnd;
     countEmptyLines(paragraph);
   }
-  if (!countable) {
+  if (!describable) {  // not all paragraphs are read: the whole text is the loaded one
     wholeText_ = std::string(text);
     paragraphs_.clear();
     return;
