@@ -427,9 +427,12 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
 }
 
-KeyChange IniDocument::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+void IniDocument::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+  if (trackChanges_) {
+    change_ = {};
+  }
   if (section.empty() || key.empty()) {
-    return {};
+    return;
   }
   const SpecialBytes keyBytes = findSpecialBytes(key);
   const SpecialBytes valueBytes = findSpecialBytes(value);
@@ -438,36 +441,43 @@ KeyChange IniDocument::saveKey(std::string_view section, std::string_view key, s
     fallBackToWholeText();
   }
   if (wholeText_) {
-    return saveInWholeText(section, key, value);
+    saveInWholeText(section, key, value);
+    return;
   }
   if (isEmptyText()) {
     paragraphs_[0].emptyLines = 1;  // the load step's CR LF
   }
-  KeyChange change;
   if (const std::optional<HeaderPlace> place = findHeader(section, foundLast)) {
-    change = editSection(*place, key, value, keyBytes, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
+    editSection(*place, key, value, keyBytes, !value.empty() && (keyBytes.bracket || valueBytes.bracket));
   } else if (!value.empty()) {
     appendSection(section, key, value);
     if (trackChanges_) {
-      change = describeChange(false, false, {}, value);
+      change_ = describeChange(false, false, {}, value);
     }
   }
   paragraphs_[0].emptyLines = 0;  // empty lines at the start of the text are removed
-  return change;
 }
 
-KeyChange IniDocument::saveInWholeText(std::string_view section, std::string_view key,
-                                       std::string_view value) {
+const KeyChange& IniDocument::lastChange() const {
+  static const KeyChange kNothingTracked;
+  return trackChanges_ ? change_ : kNothingTracked;
+}
+
+void IniDocument::saveInWholeText(std::string_view section, std::string_view key, std::string_view value) {
   normaliseLoadedText(*wholeText_);
+  if (!trackChanges_) {
+    saveKeyInText(*wholeText_, section, key, value);
+    return;
+  }
   KeyLookup before = lookupKeyInText(*wholeText_, section, key);
   saveKeyInText(*wholeText_, section, key, value);
   oldValue_ = std::move(before.value);
-  return describeChange(before.sectionFound, before.keyFound, oldValue_, value);
+  change_ = describeChange(before.sectionFound, before.keyFound, oldValue_, value);
 }
 
 // The block runs from the header to the end of the paragraph's last line; after the edit the paragraph is
 // followed by one empty line, or by two when the block's rebuilt last line kept its own line break.
-KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
+void IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
                                    SpecialBytes keyBytes, bool newLineHasBracket) {
   Paragraph& p = paragraphs_[place.paragraph];
   const std::string_view content = p.content();
@@ -487,17 +497,16 @@ KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view ke
   const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
   p.emptyLines = lastLineReplaced ? 2 : 1;
   const std::string_view replaced = content.substr(replacedBegin, replacedEnd - replacedBegin);
-  KeyChange change;
   if (trackChanges_) {
     if (keyBreak != npos) {
       const std::size_t valueBegin = key.size() + 1;
       oldValue_.assign(replaced.substr(valueBegin, replaced.size() - valueBegin - kCrLf.size()));
     }
-    change = describeChange(true, keyBreak != npos, oldValue_, value);
+    change_ = describeChange(true, keyBreak != npos, oldValue_, value);
   }
   // A line written again as it stands leaves the content as it is; only the empty lines after it change.
   if (!value.empty() && keyBreak != npos && isLine(replaced, key, value)) {
-    return change;
+    return;
   }
   // Header texts can only appear or disappear with a line holding a bracket.
   const bool headersMayChange = newLineHasBracket || replacedHasBracket;
@@ -520,7 +529,6 @@ KeyChange IniDocument::editSection(const HeaderPlace& place, std::string_view ke
   if (headersMayChange && !indexParagraph(place.paragraph)) {
     fallBackToWholeText();
   }
-  return change;
 }
 
 // Edits in place when the paragraph's bytes have room; otherwise moves it to the arena with some room to

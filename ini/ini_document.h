@@ -43,9 +43,11 @@ class IniDocument {
 
   // The value, valid until the next call on the document.
   std::string_view readKey(std::string_view section, std::string_view key) const;
-  // Writes as saveKeyInText does, and tells what the write changed once trackChanges(true) was called;
-  // otherwise it returns a change of kind None and saves the work of finding out.
-  KeyChange saveKey(std::string_view section, std::string_view key, std::string_view value);
+  // Writes as saveKeyInText does.
+  void saveKey(std::string_view section, std::string_view key, std::string_view value);
+  // What the last saveKey changed once trackChanges(true) was called; otherwise a change of kind None, and
+  // the work of finding out is saved. Valid until the next saveKey.
+  const KeyChange& lastChange() const;
   void trackChanges(bool track) { trackChanges_ = track; }
 
   // The loaded text (with the load step's CR LF) until the first saveKey, then the text as the write-back
@@ -87,9 +89,9 @@ class IniDocument {
   bool leadsWithHeader(std::size_t paragraph, std::string_view section) const;
   bool fitsParagraphs(std::string_view section, bool foundLast, SpecialBytes key, SpecialBytes value) const;
   std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;
-  KeyChange editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
-                        SpecialBytes keyBytes, bool newLineHasBracket);
-  KeyChange saveInWholeText(std::string_view section, std::string_view key, std::string_view value);
+  void editSection(const HeaderPlace& place, std::string_view key, std::string_view value, SpecialBytes keyBytes,
+                   bool newLineHasBracket);
+  void saveInWholeText(std::string_view section, std::string_view key, std::string_view value);
   void appendSection(std::string_view section, std::string_view key, std::string_view value);
   // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
   void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,
@@ -123,6 +125,7 @@ class IniDocument {
   mutable std::string scratchHeader_;
   mutable std::string scratchValue_;
   std::string oldValue_;  // of the key line the last write replaced or removed
+  KeyChange change_;      // what the last write did, when changes are tracked
   bool trackChanges_ = false;
 };
 

@@ -44,12 +44,17 @@ std::string_view MemoryKeyStore::readKey(std::string_view section, std::string_v
 }
 
 void MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
-  if (!document_ || section.empty() || key.empty()) {
-    lastChange_ = {};
-    return;
+  if (document_) {
+    document_->saveKey(section, key, value);
+    changed_ = changed_ || (!section.empty() && !key.empty());
   }
-  lastChange_ = document_->saveKey(section, key, value);
-  changed_ = true;
+}
+
+std::optional<KeyChange> MemoryKeyStore::lastChange() const {
+  if (!trackChanges_) {
+    return std::nullopt;
+  }
+  return document_ ? document_->lastChange() : KeyChange{};
 }
 
 // A file whose every key save was ignored is left as it was, as the reference store leaves it; another

@@ -60,9 +60,7 @@ class MemoryKeyStore final : public KeyStore {
   std::string_view readKey(std::string_view section, std::string_view key) override;
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
   bool finish() override;
-  std::optional<KeyChange> lastChange() const override {
-    return trackChanges_ ? std::optional<KeyChange>(lastChange_) : std::nullopt;
-  }
+  std::optional<KeyChange> lastChange() const override;
 
  private:
   std::filesystem::path source_;
@@ -71,7 +69,6 @@ class MemoryKeyStore final : public KeyStore {
   std::unique_ptr<IniDocument> document_;
   bool changed_ = false;
   bool trackChanges_ = false;
-  KeyChange lastChange_;
 };
 
 }  // namespace ombrix

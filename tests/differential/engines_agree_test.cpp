@@ -117,7 +117,8 @@ TEST(EnginesAgree, OnGeneratedSequencesOfReadsAndWrites) {
         reference = loaded;
         saveKeyInText(reference, section, key, value);
       }
-      const KeyChange change = document.saveKey(section, key, value);
+      document.saveKey(section, key, value);
+      const KeyChange& change = document.lastChange();
       expectChangeTold(change, before, section, key, value, seed, step);
       ASSERT_EQ(document.text(), reference) << "seed " << seed << " step " << step << " [" << visible(section)
                                             << "] " << visible(key) << "=" << visible(value);
