@@ -427,7 +427,7 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
 }
 
-void IniDocument::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+void IniDocument::saveKey(std::string_view section, std::string_view key, const std::string_view& value) {
   if (trackChanges_) {
     change_ = {};
   }

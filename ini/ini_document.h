@@ -43,8 +43,9 @@ class IniDocument {
 
   // The value, valid until the next call on the document.
   std::string_view readKey(std::string_view section, std::string_view key) const;
-  // Writes as saveKeyInText does.
-  void saveKey(std::string_view section, std::string_view key, std::string_view value);
+  // Writes as saveKeyInText does. The value by reference: a third view would go on the stack, and reading
+  // it there in one piece waits for the two stores that put it there.
+  void saveKey(std::string_view section, std::string_view key, const std::string_view& value);
   // What the last saveKey changed once trackChanges(true) was called; otherwise a change of kind None, and
   // the work of finding out is saved. Valid until the next saveKey.
   const KeyChange& lastChange() const;
