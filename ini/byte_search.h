@@ -1,8 +1,8 @@
 #pragma once
 
-// Finding a byte in the short spans of an INI text (a line, a game's section). The library's memchr is fast
-// over long spans but costs a call and setup each time; these look at eight bytes per step and hand long
-// spans to memchr.
+// Finding bytes in the short spans of an INI text (a name, a line, a game's section): eight bytes per step
+// where that measured faster, the library's memchr where it did not (it wins the search for CRs even over a
+// few lines).
 
 #include <algorithm>
 #include <bit>
