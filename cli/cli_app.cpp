@@ -12,6 +12,7 @@
 #include "merge/change_report.h"
 #include "merge/list_check.h"
 #include "merge/merge_command.h"
+#include "merge/merge_messages.h"
 #include "merge/undo.h"
 
 namespace ombrix {
@@ -166,25 +167,10 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
   return checkCombination(options);
 }
 
-std::string whyUnusable(const fs::path& path) {
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (!fs::exists(status)) {
-    return "does not exist";
-  }
-  if (fs::is_directory(status)) {
-    return "is a folder, not a file";
-  }
-  if (!fs::is_regular_file(status)) {
-    return "is not a regular file";
-  }
-  return fs::file_size(path, error) == 0 && !error ? "is empty" : "cannot be read";
-}
-
 // Lists the findings of --check as FILE:LINE: message.
 int checkFile(const fs::path& file, std::ostream& out, std::ostream& err) {
-  if (!fileHasContent(file)) {
-    err << kProgram << ": '" << textOfPath(file) << "' " << whyUnusable(file) << '\n';
+  if (const std::optional<FileProblem> problem = problemWith(file)) {
+    err << kProgram << ": " << unusableFileMessage({0, file, *problem}) << '\n';
     return kExitFailure;
   }
   std::string bytes;
@@ -208,17 +194,6 @@ class CliHost final : public MergeHost {
  public:
   CliHost(const CliOptions& options, std::ostream& err, bool showProgressLine)
       : options_(options), err_(err), showProgressLine_(showProgressLine) {}
-
-  fs::path newKeysPath() override { return pathFromText(options_.files[0]); }
-  fs::path fileToUpdatePath() override { return pathFromText(options_.files[1]); }
-  MergePolicy policy() override { return options_.policy; }
-
-  void browseForFile(int index) override {
-    const bool newKeys = index == 1;
-    const fs::path path = newKeys ? newKeysPath() : fileToUpdatePath();
-    err_ << kProgram << ": " << (newKeys ? "the file with the new keys '" : "the file to be updated '")
-         << textOfPath(path) << "' " << whyUnusable(path) << '\n';
-  }
 
   fs::path askOutputPath(const fs::path& fileToUpdate) override {
     return options_.output.value_or(fileToUpdate);
@@ -247,10 +222,6 @@ class CliHost final : public MergeHost {
     }
   }
 
-  void showMessage(std::string_view text) override { message_ = text; }
-
-  const std::string& message() const { return message_; }
-
  private:
   static constexpr auto kRedrawInterval = std::chrono::milliseconds(30);
   static constexpr int kLinesPerClockReading = 256;
@@ -261,8 +232,41 @@ class CliHost final : public MergeHost {
   bool drawn_ = false;
   int linesSinceClock_ = 0;
   std::chrono::steady_clock::time_point lastDrawn_;
-  std::string message_;
 };
+
+// Prints what a merge did: the backup, the changes when asked for, the count, and what went wrong.
+int printReport(const MergeReport& report, const CliOptions& options, std::ostream& out, std::ostream& err) {
+  const bool listChanges = options.dryRun || options.report;
+  switch (report.outcome) {
+    case MergeOutcome::Merged:
+    case MergeOutcome::Failed:
+      if (!report.backup.empty()) {
+        out << backupMessage(report.backup) << '\n';
+      }
+      if (listChanges) {
+        out << formatChanges(report.changes);
+      }
+      out << changeCountMessage(report.changeCount) << '\n';
+      if (listChanges) {
+        out << countEffectiveChanges(report.changes) << " effective changes."
+            << (options.dryRun ? " Nothing was written." : "") << '\n';
+      }
+      if (report.outcome == MergeOutcome::Failed) {
+        err << kProgram << ": " << failureMessage(report) << '\n';
+        return kExitFailure;
+      }
+      return kExitSuccess;
+    case MergeOutcome::Refused:
+      err << kProgram << ": " << refusalMessage(report.refusal) << '\n';
+      return kExitFailure;
+    case MergeOutcome::NeedsFile:
+      err << kProgram << ": " << unusableFileMessage(report.unusableFile) << '\n';
+      return kExitFailure;
+    case MergeOutcome::Cancelled:
+      return kExitFailure;
+  }
+  return kExitFailure;
+}
 
 }  // namespace
 
@@ -290,35 +294,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   MergeOptions mergeOptions(options.engine);
   mergeOptions.dryRun = options.dryRun;
   mergeOptions.collectChanges = options.report;
-  const MergeReport report = runMergeCommand(host, mergeOptions);
-  const bool listChanges = options.dryRun || options.report;
-  switch (report.outcome) {
-    case MergeOutcome::Merged:
-    case MergeOutcome::Failed:
-      if (!report.backup.empty()) {
-        out << "Backup written to '" << textOfPath(report.backup) << "'.\n";
-      }
-      if (listChanges) {
-        out << formatChanges(report.changes);
-      }
-      out << host.message() << '\n';
-      if (listChanges) {
-        out << countEffectiveChanges(report.changes) << " effective changes."
-            << (options.dryRun ? " Nothing was written." : "") << '\n';
-      }
-      if (report.outcome == MergeOutcome::Failed) {
-        err << kProgram << ": " << report.failure << '\n';
-        return kExitFailure;
-      }
-      return kExitSuccess;
-    case MergeOutcome::Refused:
-      err << kProgram << ": " << host.message() << '\n';
-      return kExitFailure;
-    case MergeOutcome::NeedsFile:
-    case MergeOutcome::Cancelled:
-      return kExitFailure;
-  }
-  return kExitFailure;
+  const MergeRequest request{pathFromText(options.files[0]), pathFromText(options.files[1]), options.policy};
+  return printReport(runMergeCommand(request, host, mergeOptions), options, out, err);
 }
 
 }  // namespace ombrix

@@ -30,31 +30,34 @@ bool endsWithIniExtension(const std::basic_string<Char>& name) {
   return true;
 }
 
-std::string describe(const fs::path& path) {
-  return "'" + textOfPath(path) + "'";
+bool failedAt(MergeReport& report, FailedStep step, const fs::path& path) {
+  report.outcome = MergeOutcome::Failed;
+  report.failedStep = step;
+  report.failedPath = path;
+  return false;
 }
 
 // Backs the file to be updated up when it is merged in place. Otherwise the reference engine first copies it
 // to the output, where it then reads and writes every key; the memory engine reads the file to be updated
-// itself and writes the output once, so it needs no copy. Returns the failure, or the empty string.
-std::string prepareOutput(MergeReport& report, const fs::path& fileToUpdate, MergeEngine engine,
-                          FileAccess& files) {
+// itself and writes the output once, so it needs no copy. Returns false after a failure, set in the report.
+bool prepareOutput(MergeReport& report, const fs::path& fileToUpdate, MergeEngine engine, FileAccess& files) {
   if (isSameFile(report.output, fileToUpdate)) {
-    report.backup = backupPathFor(report.output);
-    if (!files.copyFile(fileToUpdate, report.backup)) {
-      return "could not write the backup " + describe(report.backup);
+    const fs::path backup = backupPathFor(report.output);
+    if (!files.copyFile(fileToUpdate, backup)) {
+      return failedAt(report, FailedStep::Backup, backup);
     }
-    return {};
+    report.backup = backup;
+    return true;
   }
   if (engine == MergeEngine::Memory) {
-    return {};
+    return true;
   }
   if (!files.copyFile(fileToUpdate, report.output)) {
-    return "could not copy " + describe(fileToUpdate) + " to " + describe(report.output);
+    return failedAt(report, FailedStep::CopyToOutput, report.output);
   }
-  return {};
+  report.written = Written::CopyOfList;
+  return true;
 }
-
 std::unique_ptr<KeyStore> openStore(MergeEngine engine, const fs::path& fileToUpdate, const fs::path& output,
                                     bool trackChanges, FileAccess& files) {
   if (engine == MergeEngine::File) {
@@ -70,13 +73,18 @@ std::unique_ptr<KeyStore> openStore(MergeEngine engine, const fs::path& fileToUp
 
 MergeReport finish(MergeHost& host, MergeReport report) {
   host.endProgress();
-  host.showMessage(changeCountMessage(report.changeCount));
   return report;
 }
 
 MergeReport endedWith(MergeOutcome outcome) {
   MergeReport report;
   report.outcome = outcome;
+  return report;
+}
+
+MergeReport refused(Refusal refusal) {
+  MergeReport report = endedWith(MergeOutcome::Refused);
+  report.refusal = refusal;
   return report;
 }
 
@@ -89,38 +97,71 @@ ChangeSink recorderInto(std::vector<ChangeRecord>& changes) {
 }
 
 // Runs the pass over the new keys into store, and puts its count and how it ended into the report.
-void runPassInto(MergeReport& report, MergeHost& host, KeyStore& store, std::istream& newKeys,
-                 const ChangeSink& changes) {
+void runPassInto(MergeReport& report, MergeHost& host, MergePolicy policy, KeyStore& store,
+                 std::istream& newKeys, const ChangeSink& changes) {
   LineReader lines(newKeys);
   ProgressCallback progress;
   if (host.showsProgress()) {
     progress = [&host](std::string_view text) { host.showProgress(text); };
   }
-  const PassResult pass = runMergePass(lines, store, host.policy(), progress, changes);
+  const PassResult pass = runMergePass(lines, store, policy, progress, changes);
   report.changeCount = pass.changeCount;
-  report.outcome = pass.completed ? MergeOutcome::Merged : MergeOutcome::Failed;
-  report.failure = pass.failure;
+  if (pass.completed) {
+    report.outcome = MergeOutcome::Merged;
+  } else {
+    failedAt(report, FailedStep::ReadNewKeys, report.newKeys);
+    report.passFailure = pass.failure;
+  }
 }
 
 // The merge in memory from the file to be updated, with every change kept and nothing written.
-MergeReport dryRun(MergeHost& host, const fs::path& fileToUpdate, const fs::path& newKeys,
-                   FileAccess& files) {
+MergeReport dryRun(MergeHost& host, const MergeRequest& request, FileAccess& files) {
   MergeReport report;
-  report.outcome = MergeOutcome::Failed;
-  MemoryKeyStore store(fileToUpdate, files);
+  report.newKeys = request.newKeys;
+  MemoryKeyStore store(request.fileToUpdate, files);
   store.trackChanges();
-  std::ifstream newKeysFile(newKeys, std::ios::binary);
-  if (!store.load() || !newKeysFile) {
-    report.failure = "could not read " + describe(!newKeysFile ? newKeys : fileToUpdate);
-    return finish(host, std::move(report));
+  std::ifstream newKeysFile(request.newKeys, std::ios::binary);
+  if (!newKeysFile) {
+    failedAt(report, FailedStep::OpenNewKeys, request.newKeys);
+  } else if (!store.load()) {
+    failedAt(report, FailedStep::ReadList, request.fileToUpdate);
+  } else {
+    runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report.changes));
   }
-  runPassInto(report, host, store, newKeysFile, recorderInto(report.changes));
   return finish(host, std::move(report));
 }
 
-MergeReport refuse(MergeHost& host, std::string_view message) {
-  host.showMessage(message);
-  return endedWith(MergeOutcome::Refused);
+// The first of the two files that names no file with content, if any.
+std::optional<UnusableFile> firstUnusable(const MergeRequest& request) {
+  const std::pair<int, const fs::path*> files[] = {{1, &request.newKeys}, {2, &request.fileToUpdate}};
+  for (const auto& [index, path] : files) {
+    if (const std::optional<FileProblem> problem = problemWith(*path)) {
+      return UnusableFile{index, *path, *problem};
+    }
+  }
+  return std::nullopt;
+}
+
+// Refusals that need no output path.
+Refusal refusalBeforeOutput(const MergeRequest& request) {
+  if (isSameFile(request.newKeys, request.fileToUpdate)) {
+    return Refusal::SameFile;
+  }
+  if (hasOnlyLfLineEnds(request.fileToUpdate)) {
+    return Refusal::LfLineEnds;
+  }
+  return Refusal::None;
+}
+
+// Refusals of an output that would destroy the new keys before they are read.
+Refusal refusalOfOutput(const MergeRequest& request, const fs::path& output) {
+  if (isSameFile(output, request.newKeys)) {
+    return Refusal::SameFile;
+  }
+  if (isSameFile(output, request.fileToUpdate) && isSameFile(backupPathFor(output), request.newKeys)) {
+    return Refusal::BackupOverNewKeys;
+  }
+  return Refusal::None;
 }
 
 }  // namespace
@@ -166,71 +207,80 @@ bool isSameFile(const fs::path& a, const fs::path& b) {
   return !error && same;
 }
 
-std::string changeCountMessage(std::int32_t changeCount) {
-  return std::to_string(changeCount) + " lines changed.";
+std::optional<FileProblem> problemWith(const fs::path& path) {
+  if (path.empty()) {
+    return FileProblem::Missing;
+  }
+  if (fileHasContent(path)) {
+    return std::nullopt;
+  }
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) {
+    return FileProblem::Missing;
+  }
+  if (fs::is_directory(status)) {
+    return FileProblem::Folder;
+  }
+  if (!fs::is_regular_file(status)) {
+    return FileProblem::NotAFile;
+  }
+  return fs::file_size(path, error) == 0 && !error ? FileProblem::Empty : FileProblem::Unreadable;
 }
 
-MergeReport runMergeCommand(MergeHost& host, const MergeOptions& options, FileAccess& files) {
+MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options,
+                            FileAccess& files) {
   const MergeEngine engine = options.dryRun || options.collectChanges ? MergeEngine::Memory : options.engine;
-  const fs::path newKeys = host.newKeysPath();
-  const fs::path fileToUpdate = host.fileToUpdatePath();
-  if (newKeys.empty() || !fileHasContent(newKeys)) {
-    host.browseForFile(1);
-    return endedWith(MergeOutcome::NeedsFile);
+  if (const std::optional<UnusableFile> unusable = firstUnusable(request)) {
+    MergeReport report = endedWith(MergeOutcome::NeedsFile);
+    report.unusableFile = *unusable;
+    return report;
   }
-  if (fileToUpdate.empty() || !fileHasContent(fileToUpdate)) {
-    host.browseForFile(2);
-    return endedWith(MergeOutcome::NeedsFile);
+  if (const Refusal refusal = refusalBeforeOutput(request); refusal != Refusal::None) {
+    return refused(refusal);
   }
-  if (isSameFile(newKeys, fileToUpdate)) {
-    return refuse(host, kSameFileMessage);
-  }
-  if (hasOnlyLfLineEnds(fileToUpdate)) {
-    return refuse(host, kLfLineEndsMessage);
-  }
-
   if (options.dryRun) {
-    return dryRun(host, fileToUpdate, newKeys, files);
+    return dryRun(host, request, files);
   }
 
   MergeReport report;
-  report.output = host.askOutputPath(fileToUpdate);
+  report.newKeys = request.newKeys;
+  report.output = host.askOutputPath(request.fileToUpdate);
   if (report.output.empty()) {
     return report;
   }
-  // Copying over the file with the new keys would destroy it before it is read.
-  if (isSameFile(report.output, newKeys)) {
-    return refuse(host, kSameFileMessage);
-  }
-  if (isSameFile(report.output, fileToUpdate) && isSameFile(backupPathFor(report.output), newKeys)) {
-    return refuse(host, kBackupOverNewKeysMessage);
+  if (const Refusal refusal = refusalOfOutput(request, report.output); refusal != Refusal::None) {
+    return refused(refusal);
   }
 
-  report.outcome = MergeOutcome::Failed;
-  report.failure = prepareOutput(report, fileToUpdate, engine, files);
-  if (!report.failure.empty()) {
+  if (!prepareOutput(report, request.fileToUpdate, engine, files)) {
     return finish(host, std::move(report));
   }
-  std::ifstream newKeysFile(newKeys, std::ios::binary);
+  std::ifstream newKeysFile(request.newKeys, std::ios::binary);
   if (!newKeysFile) {
-    report.failure = "could not open " + describe(newKeys);
+    failedAt(report, FailedStep::OpenNewKeys, request.newKeys);
     return finish(host, std::move(report));
   }
-
   std::unique_ptr<KeyStore> store =
-      openStore(engine, fileToUpdate, report.output, options.collectChanges, files);
+      openStore(engine, request.fileToUpdate, report.output, options.collectChanges, files);
   if (!store) {
-    report.failure = "could not read " + describe(engine == MergeEngine::File ? report.output : fileToUpdate);
+    failedAt(report, FailedStep::ReadList,
+             engine == MergeEngine::File ? report.output : request.fileToUpdate);
     return finish(host, std::move(report));
   }
 
-  runPassInto(report, host, *store, newKeysFile,
+  runPassInto(report, host, request.policy, *store, newKeysFile,
               options.collectChanges ? recorderInto(report.changes) : ChangeSink());
+  if (report.outcome == MergeOutcome::Failed) {
+    report.written = Written::CountedLines;
+  }
   // Also after a failure: the keys merged so far are kept.
   if (!store->finish()) {
-    report.outcome = MergeOutcome::Failed;
-    report.failure = "could not write the merged list to " + describe(report.output);
-    report.changeCount = 0;  // none of the lines counted reached the disk
+    failedAt(report, FailedStep::WriteOutput, report.output);
+    report.written = engine == MergeEngine::File ? Written::CountedLines : Written::Nothing;
+    if (report.written == Written::Nothing) {
+      report.changeCount = 0;  // none of the lines counted reached the disk
+    }
   }
   return finish(host, std::move(report));
 }

@@ -2,10 +2,12 @@
 
 // The merge command: checks the two paths, refuses to merge a file with itself, asks where the merged file
 // goes, copies the file to be updated there (or backs it up when it is merged in place), runs the merge
-// pass and reports the count. Written once; the window and the command line are its hosts.
+// pass and reports the count. Written once; the two windows and the command line are its hosts, and each
+// shows the report in the words of merge_messages.h.
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,45 +17,69 @@
 
 namespace ombrix {
 
-inline constexpr std::string_view kSameFileMessage = "Both files are the same.";
-inline constexpr std::string_view kLfLineEndsMessage =
-    "The file to be updated has LF line ends, not CR LF: its sections cannot be found, and every section "
-    "would be added to it a second time. Nothing was changed. Convert the file to CR LF line ends (for "
-    "example with unix2dos) and merge again.";
-inline constexpr std::string_view kBackupOverNewKeysMessage =
-    "The backup of the file to be updated would replace the file with the new keys.";
+// The two files and the policy, as the front end holds them.
+struct MergeRequest {
+  std::filesystem::path newKeys;
+  std::filesystem::path fileToUpdate;
+  MergePolicy policy = MergePolicy::KeepPlayable;
+};
 
-// What the command needs from its front end.
+// What the command needs from its front end while it runs. Everything it decides comes back in the report.
 class MergeHost {
  public:
   virtual ~MergeHost() = default;
 
-  virtual std::filesystem::path newKeysPath() = 0;
-  virtual std::filesystem::path fileToUpdatePath() = 0;
-  virtual MergePolicy policy() = 0;
-
-  // Path box index (1: the file with the new keys, 2: the file to be updated) names no file with content.
-  virtual void browseForFile(int index) = 0;
-
   // Where the merged file goes, proposing the file to be updated; an empty path when the user cancelled.
+  // Asked once; the answer is used as given.
   virtual std::filesystem::path askOutputPath(const std::filesystem::path& fileToUpdate) = 0;
 
   // "Processing line N", once before each line of the new-keys file is handled, unless the host shows no
   // progress at all (then the text is not even made).
   virtual bool showsProgress() const { return true; }
-  virtual void showProgress(std::string_view text) = 0;
+  virtual void showProgress(std::string_view /*text*/) {}
   // The pass is over: the progress display shows what it showed before the command.
-  virtual void endProgress() = 0;
-
-  virtual void showMessage(std::string_view text) = 0;
+  virtual void endProgress() {}
 };
 
 enum class MergeOutcome {
-  NeedsFile,  // a path box named no file with content; the host was asked to browse for it
-  Refused,    // a message said why nothing was done
+  NeedsFile,  // a path names no file with content: unusableFile says which and why
+  Refused,    // nothing was done: refusal says why
   Cancelled,  // no output path was chosen
-  Merged,     // the pass ran to the end and the count was reported
-  Failed,     // a step failed; the count reached so far was reported
+  Merged,     // the pass ran to the end and its count is on disk
+  Failed,     // a step failed: failedStep and whatWasWritten say which and what reached the disk
+};
+
+enum class FileProblem { Missing, Folder, NotAFile, Empty, Unreadable };
+
+// Which of the two files a check found unusable: 1 the file with the new keys, 2 the file to be updated
+// (the numbers of the window's path boxes).
+struct UnusableFile {
+  int index = 0;
+  std::filesystem::path path;
+  FileProblem problem = FileProblem::Missing;
+};
+
+enum class Refusal {
+  None,
+  SameFile,           // the two files, or the output and the new keys, are one file
+  LfLineEnds,         // the file to be updated has LF line ends, which the text model cannot read
+  BackupOverNewKeys,  // the backup of an in-place merge would replace the file with the new keys
+};
+
+enum class FailedStep {
+  None,
+  Backup,        // writing the backup of a file merged in place
+  CopyToOutput,  // copying the file to be updated to the output (the reference engine)
+  OpenNewKeys,
+  ReadList,     // loading the list to merge into
+  ReadNewKeys,  // the pass could not read the new keys to their end (or count past them)
+  WriteOutput,  // writing the merged list
+};
+
+enum class Written {
+  Nothing,       // no file was changed, except a complete backup where one is named
+  CopyOfList,    // the output was made a copy of the file to be updated, with no key merged into it
+  CountedLines,  // the output holds the keys counted before the failure
 };
 
 // One key write of a merge and what it changed.
@@ -68,10 +94,16 @@ struct ChangeRecord {
 
 struct MergeReport {
   MergeOutcome outcome = MergeOutcome::Cancelled;
-  std::int32_t changeCount = 0;
-  std::string failure;  // what went wrong, when outcome is Failed
+  UnusableFile unusableFile;  // when outcome is NeedsFile
+  Refusal refusal = Refusal::None;
+  FailedStep failedStep = FailedStep::None;
+  std::filesystem::path failedPath;  // the file the failed step worked on
+  std::string passFailure;           // what ended the pass early, when failedStep is ReadNewKeys
+  Written written = Written::Nothing;
+  std::int32_t changeCount = 0;  // key lines written; 0 when none of them reached the disk
+  std::filesystem::path newKeys;
   std::filesystem::path output;
-  std::filesystem::path backup;       // empty unless the file was merged in place
+  std::filesystem::path backup;       // empty unless a complete backup was written
   std::vector<ChangeRecord> changes;  // every key write, when asked for
 };
 
@@ -90,8 +122,11 @@ struct MergeOptions {
   bool collectChanges = false;
 };
 
-MergeReport runMergeCommand(MergeHost& host, const MergeOptions& options = {},
+MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options = {},
                             FileAccess& files = diskFileAccess());
+
+// Why a path names no file with content, or nothing when it names one.
+std::optional<FileProblem> problemWith(const std::filesystem::path& path);
 
 // The backup beside an output merged in place: a name ending in ".ini" (any case) ends in ".bak" instead,
 // any other name gets ".bak" added.
@@ -102,8 +137,5 @@ bool hasOnlyLfLineEnds(const std::filesystem::path& file);
 
 // True when both paths name one existing file, whatever their spelling.
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
-
-// The message that ends every merge that got as far as the pass: "12 lines changed.".
-std::string changeCountMessage(std::int32_t changeCount);
 
 }  // namespace ombrix

@@ -1,182 +1,153 @@
 #include "ui/file_dialogs.h"
 
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QMessageBox>
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace ombrix {
 namespace {
 
-constexpr QChar kNul(u'\0');
+constexpr char16_t kNul = u'\0';
 
-QString showDialog(FileDialogPlatform& platform, bool save, QWidget* owner, const QString& filter,
-                   const QString& title, const QString& initialDir, const QString& proposedName) {
+bool isHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+std::string showDialog(FileDialogPlatform& platform, bool save, DialogOwner owner, std::string_view filter,
+                       std::string_view title, std::string_view initialDir,
+                       std::u16string_view proposedName) {
   FileDialogRequest request;
   request.owner = owner;
-  request.filterList = convertFilter(filter) + kNul;
-  request.nameBuffer = QString(kNameBufferLength, u' ');
-  request.nameBuffer.replace(0, std::min<qsizetype>(proposedName.size(), kNameBufferLength),
-                             proposedName.left(kNameBufferLength));
-  request.initialDir = initialDir;
-  request.title = title;
+  request.filterList = convertFilter(toUtf16(filter));
+  request.filterList += kNul;
+  request.nameBuffer = nameBufferWith(proposedName);
+  request.initialDir = toUtf16(initialDir);
+  request.title = toUtf16(title);
   request.flags = save ? DialogFlags::kSave : DialogFlags::kOpen;
   const bool confirmed = save ? platform.showSave(request) : platform.showOpen(request);
-  return confirmed ? resultFromNameBuffer(request.nameBuffer) : QString();
+  return confirmed ? toUtf8(resultFromNameBuffer(request.nameBuffer)) : std::string();
 }
 
-QString trimmedOfSpaces(const QString& text) {
-  qsizetype first = 0;
-  qsizetype last = text.size();
-  while (first < last && text[first] == u' ') {
-    ++first;
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
-  while (last > first && text[last - 1] == u' ') {
-    --last;
-  }
-  return text.mid(first, last - first);
 }
 
-// Patterns as Qt matches them: "*.*" means every file on Windows, and "*" does so everywhere; a
-// semicolon separates patterns in the filter text, a blank in Qt's.
-QString qtPatterns(QString patterns) {
-  patterns.replace(u';', u' ');
-  const QStringList parts = patterns.split(u' ', Qt::SkipEmptyParts);
-  QStringList converted;
-  for (const QString& part : parts) {
-    converted << (part == QLatin1String("*.*") ? QStringLiteral("*") : part);
+// The character that starts at utf8[i], and how many bytes it takes; U+FFFD for a byte that starts none.
+char32_t decodeUtf8(std::string_view utf8, std::size_t i, std::size_t& length) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
+  const unsigned char lead = byte(i);
+  length = 1;
+  if (lead < 0x80) {
+    return lead;
   }
-  return converted.join(u' ');
-}
-
-// The folder a dialog opens in: the proposed name's own folder when that is a full path, else the start
-// folder, else the user's home when the start folder does not exist here (such as "c:\" outside Windows).
-QString startFolder(const QString& initialDir, const QString& proposedName) {
-  const QFileInfo proposed(proposedName);
-  if (!proposedName.isEmpty() && proposed.isAbsolute() && QDir(proposed.absolutePath()).exists()) {
-    return proposed.absolutePath();
+  const std::size_t needed = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (needed == 0 || lead > 0xF4 || i + needed > utf8.size()) {
+    return 0xFFFD;
   }
-  const QFileInfo initial(initialDir);
-  if (!initialDir.isEmpty() && initial.isDir()) {
-    return initial.absoluteFilePath();
-  }
-  if (!initialDir.isEmpty() && initial.isAbsolute() && QDir(initial.absolutePath()).exists()) {
-    return initial.absolutePath();
-  }
-  return QDir::homePath();
-}
-
-// The name the platform reads from the buffer: up to its first NUL, without the padding after it.
-QString proposedNameIn(const QString& nameBuffer) {
-  QString name = nameBuffer.left(nameBuffer.indexOf(kNul));
-  while (name.endsWith(u' ')) {
-    name.chop(1);
-  }
-  return name;
-}
-
-// Qt's dialog, which asks before it creates a new file when the flags say so.
-class ConfirmingFileDialog final : public QFileDialog {
- public:
-  ConfirmingFileDialog(QWidget* owner, const QString& title, bool confirmCreate)
-      : QFileDialog(owner, title), confirmCreate_(confirmCreate) {}
-
-  void accept() override {
-    const QString chosen = selectedFiles().value(0);
-    if (confirmCreate_ && !chosen.isEmpty() && !QFileInfo::exists(chosen) && !askToCreate(chosen)) {
-      return;
+  char32_t c = lead & (0x7F >> needed);
+  for (std::size_t k = 1; k < needed; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) {
+      return 0xFFFD;
     }
-    QFileDialog::accept();
+    c = (c << 6) | (byte(i + k) & 0x3F);
   }
-
- private:
-  bool askToCreate(const QString& chosen) {
-    QMessageBox prompt(QMessageBox::Warning, windowTitle(),
-                       tr("%1 does not exist.\nDo you want to create it?").arg(QFileInfo(chosen).fileName()),
-                       QMessageBox::Yes | QMessageBox::No, this);
-    prompt.setObjectName(QStringLiteral("CreatePrompt"));
-    return prompt.exec() == QMessageBox::Yes;
+  const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < smallest[needed] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    return 0xFFFD;
   }
-
-  bool confirmCreate_;
-};
-
-bool runQtDialog(FileDialogRequest& request, bool save) {
-  ConfirmingFileDialog dialog(request.owner, request.title,
-                              (request.flags & DialogFlags::kCreatePrompt) != 0);
-  dialog.setObjectName(QStringLiteral("FileDialog"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & DialogFlags::kOverwritePrompt) == 0);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode((request.flags & DialogFlags::kFileMustExist) ? QFileDialog::ExistingFile
-                                                                   : QFileDialog::AnyFile);
-  const QStringList filters = qtNameFilters(request.filterList);
-  if (!filters.isEmpty()) {
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.value(std::max(request.filterIndex - 1, 0)));
-  }
-  const QString proposed = proposedNameIn(request.nameBuffer);
-  dialog.setDirectory(startFolder(request.initialDir, proposed));
-  if (!proposed.isEmpty()) {
-    dialog.selectFile(QFileInfo(proposed).fileName());
-  }
-  if (dialog.exec() != QDialog::Accepted) {
-    return false;
-  }
-  const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
-  if (chosen.isEmpty() || chosen.size() > kNameBufferLength) {
-    return false;
-  }
-  request.nameBuffer.replace(0, std::min<qsizetype>(chosen.size() + 1, request.nameBuffer.size()),
-                             chosen + kNul);
-  return true;
+  length = needed;
+  return c;
 }
 
 }  // namespace
 
-QString convertFilter(const QString& Filter) {
-  QString list = Filter;
-  if (!list.endsWith(u'|')) {
+std::u16string convertFilter(std::u16string_view Filter) {
+  std::u16string list(Filter);
+  if (list.empty() || list.back() != u'|') {
     list += u'|';
   }
-  list.replace(u'|', kNul);
+  std::replace(list.begin(), list.end(), u'|', kNul);
   return list;
 }
 
-QString resultFromNameBuffer(const QString& nameBuffer) {
-  const qsizetype nul = nameBuffer.indexOf(kNul);
-  return trimmedOfSpaces(nul < 0 ? nameBuffer : nameBuffer.left(nul));
-}
-
-QString OpenDialog(FileDialogPlatform& platform, QWidget* Form1, const QString& Filter, const QString& Title,
-                   const QString& InitDir) {
-  return showDialog(platform, false, Form1, Filter, Title, InitDir, QString());
-}
-
-QString SaveDialog(FileDialogPlatform& platform, QWidget* Form1, const QString& Filter, const QString& Title,
-                   const QString& InitDir, const QString& DefaultFilename) {
-  return showDialog(platform, true, Form1, Filter, Title, InitDir, DefaultFilename);
-}
-
-QStringList qtNameFilters(const QString& filterList) {
-  static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
-  const QStringList items = filterList.split(kNul);
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < items.size() && !items[i].isEmpty(); i += 2) {
-    QString description = items[i];
-    description.remove(trailingPatterns);
-    filters << description + QStringLiteral(" (") + qtPatterns(items[i + 1]) + u')';
+std::u16string nameBufferWith(std::u16string_view proposedName) {
+  std::size_t length = std::min<std::size_t>(proposedName.size(), kNameBufferLength);
+  if (length < proposedName.size() && length > 0 && isHighSurrogate(proposedName[length - 1])) {
+    --length;  // the character would be cut in two
   }
-  return filters;
+  std::u16string buffer(proposedName.substr(0, length));
+  if (buffer.size() < kNameBufferLength) {
+    buffer += kNul;
+  }
+  buffer.resize(kNameBufferLength, u' ');
+  return buffer;
 }
 
-bool QtFileDialogPlatform::showOpen(FileDialogRequest& request) {
-  return runQtDialog(request, false);
+std::u16string resultFromNameBuffer(std::u16string_view nameBuffer) {
+  std::u16string_view text = nameBuffer.substr(0, nameBuffer.find(kNul));
+  const std::size_t first = text.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) {
+    return {};
+  }
+  text = text.substr(first, text.find_last_not_of(u' ') - first + 1);
+  return std::u16string(text);
 }
 
-bool QtFileDialogPlatform::showSave(FileDialogRequest& request) {
-  return runQtDialog(request, true);
+std::string OpenDialog(FileDialogPlatform& platform, DialogOwner Form1, std::string_view Filter,
+                       std::string_view Title, std::string_view InitDir) {
+  // An empty proposal puts the NUL first, so the name box starts empty rather than full of spaces.
+  return showDialog(platform, false, Form1, Filter, Title, InitDir, u"");
+}
+
+std::string SaveDialog(FileDialogPlatform& platform, DialogOwner Form1, std::string_view Filter,
+                       std::string_view Title, std::string_view InitDir, std::string_view DefaultFilename) {
+  return showDialog(platform, true, Form1, Filter, Title, InitDir, toUtf16(DefaultFilename));
+}
+
+std::u16string toUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    std::size_t length = 1;
+    const char32_t c = decodeUtf8(utf8, i, length);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string toUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    char32_t c = utf16[i];
+    if (isHighSurrogate(utf16[i]) && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    appendUtf8(out, c);
+  }
+  return out;
 }
 
 }  // namespace ombrix

@@ -1,15 +1,19 @@
 #pragma once
 
-// OpenDialog and SaveDialog: the tool's own logic around a modal file dialog. The filter "A|*.a|B|*.b"
-// becomes the NUL-separated list that the dialog takes; the chosen path comes back through a name buffer
-// of 254 characters, cut at its first NUL and trimmed of spaces. A cancelled or failed dialog gives "".
-// The dialog itself sits behind FileDialogPlatform, so tests can stand in for the user.
+// OpenDialog and SaveDialog: the tool's own logic around a modal file dialog, written once for every
+// toolkit. The filter "A|*.a|B|*.b" becomes the NUL-separated list that the dialog takes; the chosen path
+// comes back through a name buffer of 254 characters, cut at its first NUL and trimmed of spaces. A
+// cancelled or failed dialog gives "". Characters are counted as the dialogs count them, in UTF-16 units;
+// the texts outside are UTF-8. The dialog itself sits behind FileDialogPlatform, which each toolkit
+// implements and tests can stand in for.
 
-#include <QString>
-
-class QWidget;
+#include <string>
+#include <string_view>
 
 namespace ombrix {
+
+// The window that owns a dialog, as its toolkit knows it (a QWidget*, an HWND).
+using DialogOwner = void*;
 
 inline constexpr int kNameBufferLength = 254;
 
@@ -24,12 +28,14 @@ inline constexpr unsigned kSave = kOverwritePrompt | kHideReadOnly | kCreateProm
 }  // namespace DialogFlags
 
 struct FileDialogRequest {
-  QWidget* owner = nullptr;
-  QString filterList;  // every item ended by NUL, the list ended by one more NUL
+  DialogOwner owner = nullptr;
+  std::u16string filterList;  // every item ended by NUL, the list ended by one more NUL
   int filterIndex = 0;
-  QString nameBuffer;  // kNameBufferLength characters: the proposed name, then spaces
-  QString initialDir;
-  QString title;
+  // kNameBufferLength units: the proposed name ended by a NUL (none for the open dialog, so its name box
+  // starts empty), then spaces. A name of the full length has its NUL just past the buffer.
+  std::u16string nameBuffer;
+  std::u16string initialDir;
+  std::u16string title;
   unsigned flags = 0;
 };
 
@@ -38,32 +44,29 @@ class FileDialogPlatform {
   virtual ~FileDialogPlatform() = default;
   // Shows the dialog modally. On confirmation writes the chosen path and a NUL over the start of
   // request.nameBuffer and returns true; false when the user cancelled or the dialog failed (a chosen path
-  // longer than kNameBufferLength characters fails).
+  // longer than kNameBufferLength units fails).
   virtual bool showOpen(FileDialogRequest& request) = 0;
   virtual bool showSave(FileDialogRequest& request) = 0;
 };
 
-QString OpenDialog(FileDialogPlatform& platform, QWidget* Form1, const QString& Filter, const QString& Title,
-                   const QString& InitDir);
+std::string OpenDialog(FileDialogPlatform& platform, DialogOwner Form1, std::string_view Filter,
+                       std::string_view Title, std::string_view InitDir);
 
-QString SaveDialog(FileDialogPlatform& platform, QWidget* Form1, const QString& Filter, const QString& Title,
-                   const QString& InitDir, const QString& DefaultFilename);
+std::string SaveDialog(FileDialogPlatform& platform, DialogOwner Form1, std::string_view Filter,
+                       std::string_view Title, std::string_view InitDir, std::string_view DefaultFilename);
 
 // "A|*.a" and "A|*.a|" both become A, NUL, *.a, NUL; "" becomes a single NUL.
-QString convertFilter(const QString& Filter);
+std::u16string convertFilter(std::u16string_view Filter);
+
+// The buffer as the dialog first shows it: the name, cut to the buffer without splitting a character,
+// then a NUL, then spaces.
+std::u16string nameBufferWith(std::u16string_view proposedName);
 
 // The name buffer's text up to its first NUL, without leading and trailing spaces.
-QString resultFromNameBuffer(const QString& nameBuffer);
+std::u16string resultFromNameBuffer(std::u16string_view nameBuffer);
 
-// Qt's own file dialog (not the desktop's native one, which cannot refuse a choice), with the behaviour
-// that the flags ask for.
-class QtFileDialogPlatform final : public FileDialogPlatform {
- public:
-  bool showOpen(FileDialogRequest& request) override;
-  bool showSave(FileDialogRequest& request) override;
-};
-
-// The NUL-separated filter list in Qt's form: "Ombrix ini files (*.ini)", "All files (*)".
-QStringList qtNameFilters(const QString& filterList);
+// UTF-8 and UTF-16 texts; a byte that is no part of a UTF-8 character becomes U+FFFD.
+std::u16string toUtf16(std::string_view utf8);
+std::string toUtf8(std::u16string_view utf16);
 
 }  // namespace ombrix

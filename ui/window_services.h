@@ -1,57 +1,57 @@
 #pragma once
 
-// What the window needs from the platform, handed in through its constructor so that tests can replace
-// the dialogs, the message boxes, the settings store and the single-instance check.
+// What the window needs from the platform besides its controls, handed in through its constructor so that
+// tests can replace the dialogs, the message boxes, the settings store, the single-instance check and the
+// shell. Each toolkit implements them (ui/qt, ui/win32). Texts are UTF-8.
 
-#include <QLockFile>
-#include <QString>
-#include <memory>
+#include <string>
+#include <string_view>
 
-class QSettings;
-class QWidget;
+#include "ui/file_dialogs.h"
 
 namespace ombrix {
 
-class FileDialogPlatform;
+enum class MessageIcon { Information, Warning };
 
 class MessagePresenter {
  public:
   virtual ~MessagePresenter() = default;
-  // A modal message box with an information icon and one button.
-  virtual void information(QWidget* owner, const QString& title, const QString& text) = 0;
-  // The same with a warning icon, for a merge that stopped early.
-  virtual void warning(QWidget* owner, const QString& title, const QString& text) = 0;
+  // A modal message box with the icon, a text and a title, and one button to close it.
+  virtual void show(DialogOwner owner, MessageIcon icon, std::string_view title, std::string_view text) = 0;
 };
 
-class QtMessagePresenter final : public MessagePresenter {
+// The per-user settings of the application "OmbrixMerger".
+class SettingsStore {
  public:
-  void information(QWidget* owner, const QString& title, const QString& text) override;
-  void warning(QWidget* owner, const QString& title, const QString& text) override;
+  virtual ~SettingsStore() = default;
+  // The stored text, or "" when the entry is missing or cannot be read.
+  virtual std::string read(std::string_view section, std::string_view key) = 0;
+  // Creates the entry when it is missing; a failure is skipped without notice.
+  virtual void write(std::string_view section, std::string_view key, std::string_view value) = 0;
 };
 
-// One running instance per user: held by the first, refused to every later one while it runs.
-class SingleInstance {
+// One running instance per user.
+class InstanceGuard {
  public:
-  // lockPath: a file in a folder of the user's own; the default is in the user's runtime or temporary folder.
-  explicit SingleInstance(const QString& lockPath = defaultLockPath());
-  // True when no other instance holds the lock; this one then holds it until it ends.
-  bool acquire();
-
-  static QString defaultLockPath();
-
- private:
-  QLockFile lock_;
+  virtual ~InstanceGuard() = default;
+  // True when no other instance runs; this one then counts as running until it ends. When another one
+  // runs, it may be brought to the front.
+  virtual bool acquire() = 0;
 };
 
-// The per-user settings store: on Windows the registry key that earlier versions of the tool used,
-// elsewhere Qt's native per-user location for the application "OmbrixMerger".
-std::unique_ptr<QSettings> openUserSettings();
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // Opens a web address with the system's handler for it; a failure gives no message.
+  virtual void open(std::string_view address) = 0;
+};
 
 struct WindowServices {
   FileDialogPlatform* dialogs = nullptr;
   MessagePresenter* messages = nullptr;
-  QSettings* settings = nullptr;
-  SingleInstance* instance = nullptr;
+  SettingsStore* settings = nullptr;
+  InstanceGuard* instance = nullptr;  // none: every start is the first
+  Shell* shell = nullptr;
 };
 
 }  // namespace ombrix

@@ -91,7 +91,7 @@ TEST_F(Cli, UnusableFilesAreNamedAndNothingIsWritten) {
   const std::string empty = dir.file("empty.ini", "").string();
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{(dir / "missing.ini").string(), mine}, "missing.ini' does not exist"},
-      {{newKeys, empty}, "the file to be updated '" + empty + "' is empty"},
+      {{newKeys, empty}, "The file to be updated '" + empty + "' is empty."},
       {{dir.path().string(), mine}, "is a folder, not a file"},
   };
   for (const auto& [args, message] : cases) {

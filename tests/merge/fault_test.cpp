@@ -9,6 +9,7 @@
 #include "ini/ini_file.h"
 #include "memory_files.h"
 #include "merge/merge_command.h"
+#include "merge/merge_messages.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -76,21 +77,10 @@ TEST(Faults, AFileThatStaysUnreadableEndsTheCallsQuietly) {
   EXPECT_EQ(readFile(file), kList);
 }
 
-// A host that merges new.ini into list.ini in place.
+// A host that merges in place.
 class InPlaceHost final : public MergeHost {
  public:
-  explicit InPlaceHost(const TempDir& dir) : dir_(dir) {}
-  fs::path newKeysPath() override { return dir_ / "new.ini"; }
-  fs::path fileToUpdatePath() override { return dir_ / "list.ini"; }
-  MergePolicy policy() override { return MergePolicy::ReplaceAll; }
-  void browseForFile(int) override {}
   fs::path askOutputPath(const fs::path& fileToUpdate) override { return fileToUpdate; }
-  void showProgress(std::string_view) override {}
-  void endProgress() override {}
-  void showMessage(std::string_view) override {}
-
- private:
-  const TempDir& dir_;
 };
 
 const std::string kNewKeys = crlf("[A]|k=2|n=3|[C]|y=1|");
@@ -102,8 +92,9 @@ struct FaultyInPlaceMerge {
     dir.file("new.ini", newKeys);
     dir.file("list.ini", kList);
     DiskFileAccess disk(&faults);
-    InPlaceHost host(dir);
-    report = runMergeCommand(host, engine, disk);
+    InPlaceHost host;
+    report =
+        runMergeCommand({dir / "new.ini", dir / "list.ini", MergePolicy::ReplaceAll}, host, engine, disk);
   }
   std::string list() const { return readFile(dir / "list.ini"); }
   std::string backup() const { return readFile(dir / "list.bak"); }
@@ -137,7 +128,7 @@ TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
     for (const FileStep step : {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Rename}) {
       // The first call of each step, the backup's, succeeds; every later one is retried.
       const FaultyInPlaceMerge merge({step, 2, 50}, engine);
-      EXPECT_EQ(merge.report.outcome, MergeOutcome::Merged) << merge.report.failure;
+      EXPECT_EQ(merge.report.outcome, MergeOutcome::Merged) << failureMessage(merge.report);
       EXPECT_EQ(merge.list(), kMerged);
       EXPECT_EQ(merge.backup(), kList);
     }

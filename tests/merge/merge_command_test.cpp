@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "merge/merge_messages.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -14,27 +15,19 @@ using test::readFile;
 using test::TempDir;
 using testing::ElementsAre;
 
-// A host that answers from fixed paths and records what the command asked of it.
+// A host that answers the output question from a fixed path and records what the command asked of it.
 class FakeHost final : public MergeHost {
  public:
-  fs::path newKeys;
-  fs::path fileToUpdate;
   fs::path outputChoice;
-  MergePolicy chosenPolicy = MergePolicy::KeepPlayable;
   std::vector<std::string> events;
   int progressLines = 0;
 
-  fs::path newKeysPath() override { return newKeys; }
-  fs::path fileToUpdatePath() override { return fileToUpdate; }
-  MergePolicy policy() override { return chosenPolicy; }
-  void browseForFile(int index) override { events.push_back("browse " + std::to_string(index)); }
   fs::path askOutputPath(const fs::path& proposed) override {
     events.push_back("save dialog proposing " + proposed.filename().string());
     return outputChoice;
   }
   void showProgress(std::string_view) override { ++progressLines; }
   void endProgress() override { events.emplace_back("progress ended"); }
-  void showMessage(std::string_view text) override { events.emplace_back(text); }
 };
 
 const std::string kUserList = crlf("[G1]|Comment=Unplayable|Speed=1||");
@@ -44,41 +37,39 @@ class MergeCommand : public testing::Test {
  protected:
   TempDir dir;
   FakeHost host;
+  MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
 
-  void SetUp() override {
-    host.newKeys = dir.file("new.ini", kNewList);
-    host.fileToUpdate = dir.file("Mine.INI", kUserList);
-  }
+  MergeReport merge() { return runMergeCommand(request, host); }
 };
 
 TEST_F(MergeCommand, CopiesToANewOutputAndLeavesTheUsersFileAlone) {
   host.outputChoice = dir / "merged.ini";
-  const MergeReport report = runMergeCommand(host);
+  const MergeReport report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   EXPECT_EQ(report.changeCount, 2);
   EXPECT_EQ(readFile(dir / "merged.ini"), crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||"));
-  EXPECT_EQ(readFile(host.fileToUpdate), kUserList);
+  EXPECT_EQ(readFile(request.fileToUpdate), kUserList);
   EXPECT_FALSE(fs::exists(dir / "Mine.bak"));
   EXPECT_EQ(host.progressLines, 4);
-  EXPECT_THAT(host.events,
-              ElementsAre("save dialog proposing Mine.INI", "progress ended", "2 lines changed."));
+  EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI", "progress ended"));
 }
 
 TEST_F(MergeCommand, MergesInPlaceAfterACompleteBackup) {
   // Another spelling of the same path is still the file to be updated.
   host.outputChoice = dir.path() / "." / "Mine.INI";
-  const MergeReport report = runMergeCommand(host);
+  const MergeReport report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   EXPECT_EQ(readFile(dir / "Mine.bak"), kUserList);
-  EXPECT_EQ(readFile(host.fileToUpdate), crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||"));
+  EXPECT_EQ(readFile(request.fileToUpdate), crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||"));
   EXPECT_EQ(report.backup, dir.path() / "." / "Mine.bak");
 }
 
 TEST_F(MergeCommand, RefusesTheSameFileUnderAnotherSpelling) {
-  host.fileToUpdate = dir.path() / "." / "new.ini";
-  const MergeReport report = runMergeCommand(host);
+  request.fileToUpdate = dir.path() / "." / "new.ini";
+  const MergeReport report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Refused);
-  EXPECT_THAT(host.events, ElementsAre("Both files are the same."));
+  EXPECT_EQ(report.refusal, Refusal::SameFile);
+  EXPECT_TRUE(host.events.empty());
 }
 
 // On a file system that tells letter case apart (Linux) NEW.ini is another file; on one that does not
@@ -89,38 +80,37 @@ TEST_F(MergeCommand, NamesThatDifferInCaseAreTheSameFileWhereTheSystemSaysSo) {
   if (!caseBlind) {
     test::writeFile(otherSpelling, kUserList);
   }
-  host.fileToUpdate = otherSpelling;
+  request.fileToUpdate = otherSpelling;
   host.outputChoice = dir / "out.ini";
-  const MergeReport report = runMergeCommand(host);
+  const MergeReport report = merge();
   if (caseBlind) {
-    EXPECT_EQ(report.outcome, MergeOutcome::Refused);
-    EXPECT_THAT(host.events, ElementsAre("Both files are the same."));
+    EXPECT_EQ(report.refusal, Refusal::SameFile);
   } else {
     EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   }
 }
 
 TEST_F(MergeCommand, RefusesToWriteOverTheNewKeysFile) {
-  host.outputChoice = host.newKeys;
-  EXPECT_EQ(runMergeCommand(host).outcome, MergeOutcome::Refused);
-  EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI", "Both files are the same."));
-  EXPECT_EQ(readFile(host.newKeys), kNewList);
+  host.outputChoice = request.newKeys;
+  EXPECT_EQ(merge().refusal, Refusal::SameFile);
+  EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI"));
+  EXPECT_EQ(readFile(request.newKeys), kNewList);
 }
 
 TEST_F(MergeCommand, RefusesABackupThatWouldReplaceTheNewKeysFile) {
-  host.newKeys = dir.file("Mine.bak", kNewList);
-  host.outputChoice = host.fileToUpdate;
-  EXPECT_EQ(runMergeCommand(host).outcome, MergeOutcome::Refused);
-  EXPECT_EQ(readFile(host.newKeys), kNewList);
-  EXPECT_EQ(readFile(host.fileToUpdate), kUserList);
+  request.newKeys = dir.file("Mine.bak", kNewList);
+  host.outputChoice = request.fileToUpdate;
+  EXPECT_EQ(merge().refusal, Refusal::BackupOverNewKeys);
+  EXPECT_EQ(readFile(request.newKeys), kNewList);
+  EXPECT_EQ(readFile(request.fileToUpdate), kUserList);
 }
 
 TEST_F(MergeCommand, RefusesAListWithLfLineEndsBeforeWritingAnything) {
-  host.fileToUpdate = dir.file("Unix.ini", "[G1]\nComment=Unplayable\nSpeed=1\n\n");
-  host.outputChoice = host.fileToUpdate;
-  EXPECT_EQ(runMergeCommand(host).outcome, MergeOutcome::Refused);
-  EXPECT_THAT(host.events, ElementsAre(std::string(kLfLineEndsMessage)));
-  EXPECT_EQ(readFile(host.fileToUpdate), "[G1]\nComment=Unplayable\nSpeed=1\n\n");
+  request.fileToUpdate = dir.file("Unix.ini", "[G1]\nComment=Unplayable\nSpeed=1\n\n");
+  host.outputChoice = request.fileToUpdate;
+  EXPECT_EQ(merge().refusal, Refusal::LfLineEnds);
+  EXPECT_TRUE(host.events.empty()) << "refused before the output is asked for";
+  EXPECT_EQ(readFile(request.fileToUpdate), "[G1]\nComment=Unplayable\nSpeed=1\n\n");
   EXPECT_FALSE(fs::exists(dir / "Unix.bak"));
 }
 
@@ -136,39 +126,76 @@ TEST(LfLineEnds, OnlyAFileWithoutAnyCrLfCounts) {
   EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("late.ini", "a\n" + late + "\r\n")));
 }
 
-TEST_F(MergeCommand, AsksForTheFirstUnusablePathOnly) {
+TEST_F(MergeCommand, NamesTheFirstUnusablePathAndWhy) {
   const fs::path empty = dir.file("empty.ini", "");
-  const std::pair<fs::path, fs::path> cases[] = {
-      {"", host.fileToUpdate},
-      {empty, ""},
-      {dir / "missing.ini", host.fileToUpdate},
-      {host.newKeys, empty},
-      {host.newKeys, dir.path()},
+  const fs::path mine = request.fileToUpdate;
+  const fs::path newKeys = request.newKeys;
+  const struct {
+    fs::path newKeys, fileToUpdate;
+    UnusableFile expected;
+  } cases[] = {
+      {"", mine, {1, "", FileProblem::Missing}},
+      {empty, "", {1, empty, FileProblem::Empty}},
+      {dir / "missing.ini", mine, {1, dir / "missing.ini", FileProblem::Missing}},
+      {newKeys, empty, {2, empty, FileProblem::Empty}},
+      {newKeys, dir.path(), {2, dir.path(), FileProblem::Folder}},
   };
-  const char* expected[] = {"browse 1", "browse 1", "browse 1", "browse 2", "browse 2"};
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    host.events.clear();
-    host.newKeys = cases[i].first;
-    host.fileToUpdate = cases[i].second;
-    EXPECT_EQ(runMergeCommand(host).outcome, MergeOutcome::NeedsFile);
-    EXPECT_THAT(host.events, ElementsAre(expected[i])) << i;
+  for (const auto& c : cases) {
+    request = {c.newKeys, c.fileToUpdate};
+    const MergeReport report = merge();
+    EXPECT_EQ(report.outcome, MergeOutcome::NeedsFile);
+    EXPECT_EQ(report.unusableFile.index, c.expected.index) << c.newKeys << " " << c.fileToUpdate;
+    EXPECT_EQ(report.unusableFile.path, c.expected.path);
+    EXPECT_EQ(report.unusableFile.problem, c.expected.problem) << c.expected.path;
   }
+  EXPECT_TRUE(host.events.empty());
 }
 
 TEST_F(MergeCommand, CancelledSaveDialogTouchesNothing) {
   host.outputChoice.clear();
-  EXPECT_EQ(runMergeCommand(host).outcome, MergeOutcome::Cancelled);
+  EXPECT_EQ(merge().outcome, MergeOutcome::Cancelled);
   EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI"));
   EXPECT_EQ(test::countEntries(dir.path()), 2u);
 }
 
-TEST_F(MergeCommand, FailedCopyReportsZeroAndRestoresTheProgressDisplay) {
-  host.outputChoice = dir / "no-such-folder" / "out.ini";
-  const MergeReport report = runMergeCommand(host);
+TEST_F(MergeCommand, FailuresSayWhichStepFailedAndWhatReachedTheDisk) {
+  const fs::path nowhere = dir / "no-such-folder" / "out.ini";
+  host.outputChoice = nowhere;
+  MergeReport report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Failed);
-  EXPECT_FALSE(report.failure.empty());
-  EXPECT_THAT(host.events,
-              ElementsAre("save dialog proposing Mine.INI", "progress ended", "0 lines changed."));
+  EXPECT_EQ(report.failedStep, FailedStep::WriteOutput);
+  EXPECT_EQ(report.written, Written::Nothing);
+  EXPECT_EQ(report.changeCount, 0);
+  EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI", "progress ended"));
+  EXPECT_EQ(failureMessage(report), "Could not write the merged list to '" + nowhere.string() +
+                                        "'. Nothing was written to '" + nowhere.string() + "'.");
+
+  report = runMergeCommand(request, host, MergeEngine::File);
+  EXPECT_EQ(report.failedStep, FailedStep::CopyToOutput);
+  EXPECT_EQ(report.written, Written::Nothing);
+}
+
+TEST(MergeMessages, FailuresAreWordedFromWhatReachedTheDisk) {
+  MergeReport report;
+  report.outcome = MergeOutcome::Failed;
+  report.failedStep = FailedStep::ReadNewKeys;
+  report.passFailure = "the file with the new keys could not be read";
+  report.output = "out.ini";
+  report.changeCount = 7;
+  report.written = Written::CountedLines;
+  EXPECT_EQ(failureMessage(report),
+            "The merge stopped early: the file with the new keys could not be read. The 7 lines counted were "
+            "written to 'out.ini'; the rest of the new keys was not merged.");
+  report.failedStep = FailedStep::OpenNewKeys;
+  report.failedPath = "new.ini";
+  report.written = Written::CopyOfList;
+  report.backup = "Mine.bak";
+  EXPECT_EQ(failureMessage(report),
+            "Could not open the file with the new keys 'new.ini'. 'out.ini' is a copy of the file to be "
+            "updated; no key was merged into it. The backup 'Mine.bak' is complete.");
+  EXPECT_EQ(unusableFileMessage({2, "b.ini", FileProblem::Empty}),
+            "The file to be updated 'b.ini' is empty.");
+  EXPECT_EQ(changeCountMessage(12), "12 lines changed.");
 }
 
 TEST(BackupPath, ReplacesAnIniExtensionInAnyCaseAndAppendsOtherwise) {

@@ -1,14 +1,13 @@
 #pragma once
 
-// Stand-ins for the user at the window's dialogs and message boxes, and a driver for real modal dialogs.
+// Stand-ins for the user at the window's dialogs and message boxes, and for the platform's settings and
+// shell, for the window of every toolkit.
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTimer>
-#include <QWidget>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/file_dialogs.h"
@@ -16,10 +15,10 @@
 
 namespace ombrix::test {
 
-// Answers each dialog with the next scripted choice: a path, or nothing for cancel.
+// Answers each dialog with the next scripted choice (UTF-8): a path, or nothing for cancel.
 class ScriptedDialogs final : public FileDialogPlatform {
  public:
-  std::deque<std::optional<QString>> answers;
+  std::deque<std::optional<std::string>> answers;
   std::vector<FileDialogRequest> opens;
   std::vector<FileDialogRequest> saves;
 
@@ -34,22 +33,23 @@ class ScriptedDialogs final : public FileDialogPlatform {
 
  private:
   bool answer(FileDialogRequest& request) {
-    const std::optional<QString> next = answers.empty() ? std::nullopt : answers.front();
+    const std::optional<std::string> next = answers.empty() ? std::nullopt : answers.front();
     if (!answers.empty()) {
       answers.pop_front();
     }
     if (!next) {
       return false;
     }
-    request.nameBuffer.replace(0, next->size() + 1, *next + QChar(u'\0'));
+    const std::u16string chosen = toUtf16(*next) + u'\0';
+    request.nameBuffer.replace(0, chosen.size(), chosen);
     return true;
   }
 };
 
 struct ShownMessage {
-  QString icon;
-  QString title;
-  QString text;
+  MessageIcon icon;
+  std::string title;
+  std::string text;
   bool operator==(const ShownMessage&) const = default;
 };
 
@@ -58,65 +58,35 @@ class RecordingMessages final : public MessagePresenter {
   std::vector<ShownMessage> shown;
   std::function<void()> whileShown;  // runs while a message box would be on screen
 
-  void information(QWidget*, const QString& title, const QString& text) override {
-    record("information", title, text);
-  }
-  void warning(QWidget*, const QString& title, const QString& text) override {
-    record("warning", title, text);
-  }
-
- private:
-  void record(const QString& icon, const QString& title, const QString& text) {
-    shown.push_back({icon, title, text});
+  void show(DialogOwner, MessageIcon icon, std::string_view title, std::string_view text) override {
+    shown.push_back({icon, std::string(title), std::string(text)});
     if (whileShown) {
       whileShown();
     }
   }
 };
 
-// Acts on modal widgets as a user would: each step waits until its widget is the active modal one, then
-// runs. Steps that never see their widget end the nested event loops so a broken test cannot hang.
-class ModalDriver : public QObject {
+class MemorySettings final : public SettingsStore {
  public:
-  using Step = std::function<void(QWidget* modal)>;
+  std::map<std::string, std::string> values;  // "Section/Key"
 
-  explicit ModalDriver(std::vector<std::pair<const char*, Step>> steps) : steps_(std::move(steps)) {
-    timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
-    clock_.start();
-    timer_.start();
+  std::string read(std::string_view section, std::string_view key) override {
+    const auto found = values.find(std::string(section) + "/" + std::string(key));
+    return found == values.end() ? std::string() : found->second;
   }
-
-  bool finished() const { return next_ == steps_.size(); }
-  std::vector<QString> seen;  // class name of each modal widget a step acted on
-
- private:
-  void poll() {
-    if (finished()) {
-      timer_.stop();
-      return;
-    }
-    QWidget* modal = QApplication::activeModalWidget();
-    const auto& [className, step] = steps_[next_];
-    if (modal != nullptr && modal->inherits(className) && modal->isVisible()) {
-      ++next_;
-      seen.push_back(QString::fromLatin1(modal->metaObject()->className()));
-      // Queued, because a step may open a modal loop of its own, and Qt does not fire this timer again
-      // while its handler is still running.
-      QMetaObject::invokeMethod(
-          this, [step = step, modal] { step(modal); }, Qt::QueuedConnection);
-    } else if (clock_.elapsed() > 10'000) {
-      timer_.stop();
-      for (int i = 0; i < 5 && QApplication::activeModalWidget() != nullptr; ++i) {
-        QApplication::activeModalWidget()->close();
-      }
-    }
+  void write(std::string_view section, std::string_view key, std::string_view value) override {
+    values[std::string(section) + "/" + std::string(key)] = value;
   }
-
-  std::vector<std::pair<const char*, Step>> steps_;
-  std::size_t next_ = 0;
-  QTimer timer_;
-  QElapsedTimer clock_;
 };
+
+class RecordingShell final : public Shell {
+ public:
+  std::vector<std::string> opened;
+  void open(std::string_view address) override { opened.emplace_back(address); }
+};
+
+inline ShownMessage information(std::string text) {
+  return {MessageIcon::Information, "Ombrix Ini Files Merger 1.1b", std::move(text)};
+}
 
 }  // namespace ombrix::test

@@ -1,10 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QDesktopServices>
+#include <QApplication>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,8 +14,9 @@
 #include <QUrl>
 
 #include "test_support.h"
-#include "ui/form_ombrix_merger.h"
-#include "ui/path_text.h"
+#include "ui/form_description.h"
+#include "ui/qt/qt_services.h"
+#include "ui/qt/qt_window.h"
 #include "ui_fakes.h"
 
 namespace ombrix {
@@ -25,15 +28,25 @@ using testing::ElementsAre;
 
 const fs::path kSample = fs::path(OMBRIX_TEST_DATA_DIR) / "sample";
 const QString kCaption = QStringLiteral("Ombrix Ini Files Merger 1.1b");
+using test::information;
+
+QString toQString(const fs::path& path) {
+  return QString::fromStdString(path.string());
+}
+fs::path toPath(const QString& text) {
+  return fs::path(text.toStdString());
+}
 
 class Window : public testing::Test {
  protected:
   test::TempDir dir;
-  QSettings settings{toQString(dir / "settings.ini"), QSettings::IniFormat};
-  SingleInstance instance{toQString(dir / "instance.lock")};
+  QSettings qsettings{toQString(dir / "settings.ini"), QSettings::IniFormat};
+  QtSettingsStore settings{qsettings};
+  LockFileInstance instance{toQString(dir / "instance.lock")};
   test::ScriptedDialogs dialogs;
   test::RecordingMessages messages;
-  formOmbrixMerger window{WindowServices{&dialogs, &messages, &settings, &instance}};
+  test::RecordingShell shell;
+  QtMergerWindow window{WindowServices{&dialogs, &messages, &settings, &instance, &shell}};
 
   template <typename Widget = QWidget>
   Widget* find(const char* name) {
@@ -44,9 +57,9 @@ class Window : public testing::Test {
   QLineEdit* box(int index) { return find<QLineEdit>(index == 1 ? "txtSource(1)" : "txtSource(2)"); }
 
   void storeSettings(const QString& source, const QString& file) {
-    settings.setValue(QStringLiteral("Settings/Source"), source);
-    settings.setValue(QStringLiteral("Settings/File"), file);
-    settings.sync();
+    qsettings.setValue(QStringLiteral("Settings/Source"), source);
+    qsettings.setValue(QStringLiteral("Settings/File"), file);
+    qsettings.sync();
   }
 
   // Copies of the sample lists in the boxes: the new keys in box 1, the user's list in box 2.
@@ -58,7 +71,7 @@ class Window : public testing::Test {
 
 TEST_F(Window, StartsWithTheStoredPathsAndThePlayablePolicy) {
   storeSettings(QStringLiteral("  C:\\new keys.ini  "), QStringLiteral("/home/u/Ombrix.ini"));
-  ASSERT_TRUE(window.Form_Load());
+  ASSERT_TRUE(window.form().Form_Load());
   window.showCentred();
   QApplication::processEvents();
   EXPECT_EQ(box(1)->text(), QStringLiteral("  C:\\new keys.ini  "));
@@ -69,27 +82,27 @@ TEST_F(Window, StartsWithTheStoredPathsAndThePlayablePolicy) {
 }
 
 TEST_F(Window, FirstStartWithoutSettingsHasEmptyBoxes) {
-  ASSERT_TRUE(window.Form_Load());
+  ASSERT_TRUE(window.form().Form_Load());
   EXPECT_EQ(box(1)->text(), QString());
   EXPECT_EQ(box(2)->text(), QString());
 }
 
 TEST_F(Window, SecondInstanceEndsWithoutReadingSettings) {
   storeSettings(QStringLiteral("a.ini"), QStringLiteral("b.ini"));
-  SingleInstance first(toQString(dir / "instance.lock"));
+  LockFileInstance first(toQString(dir / "instance.lock"));
   ASSERT_TRUE(first.acquire());
-  EXPECT_FALSE(window.Form_Load());
+  EXPECT_FALSE(window.form().Form_Load());
   EXPECT_EQ(box(1)->text(), QString());
   EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(Window, ClosingStoresBothBoxesExactly) {
-  ASSERT_TRUE(window.Form_Load());
+  ASSERT_TRUE(window.form().Form_Load());
   box(1)->setText(QStringLiteral(" /lists/new.ini "));
   box(2)->setText(QString());
   window.show();
   bool announced = false;
-  QObject::connect(&window, &formOmbrixMerger::closed, [&announced] { announced = true; });
+  QObject::connect(&window, &QtMergerWindow::closed, [&announced] { announced = true; });
   window.close();
   EXPECT_TRUE(announced) << "the program ends on this";
   const QSettings stored(toQString(dir / "settings.ini"), QSettings::IniFormat);
@@ -101,7 +114,7 @@ TEST_F(Window, ClosingStoresBothBoxesExactly) {
 TEST_F(Window, BrowseFillsItsOwnBoxAndACancelEmptiesIt) {
   box(1)->setText(QStringLiteral("old"));
   box(2)->setText(QStringLiteral("old"));
-  dialogs.answers = {QStringLiteral("/lists/chosen.ini"), std::nullopt};
+  dialogs.answers = {"/lists/chosen.ini", std::nullopt};
   find<QPushButton>("btnBrowse(2)")->click();
   EXPECT_EQ(box(2)->text(), QStringLiteral("/lists/chosen.ini"));
   find<QPushButton>("btnBrowse(1)")->click();
@@ -109,57 +122,34 @@ TEST_F(Window, BrowseFillsItsOwnBoxAndACancelEmptiesIt) {
 
   ASSERT_EQ(dialogs.opens.size(), 2u);
   const FileDialogRequest& request = dialogs.opens[0];
-  EXPECT_EQ(request.owner, &window);
-  EXPECT_EQ(request.title, QStringLiteral("Select a ombrix ini file"));
-  EXPECT_EQ(request.initialDir, QStringLiteral("c:\\"));
+  EXPECT_EQ(request.owner, static_cast<QWidget*>(&window));
+  EXPECT_EQ(request.title, u"Select a ombrix ini file");
+  EXPECT_EQ(request.initialDir, u"c:\\");
   EXPECT_EQ(request.flags, 4100u);
   EXPECT_EQ(
-      request.filterList,
+      QString::fromStdU16String(request.filterList),
       QStringLiteral("Ombrix ini files (*.ini)|*.ini|All files (*.*)|*.*||").replace(u'|', QChar(u'\0')));
 }
 
-struct ControlRow {
-  const char* name;
-  const char* text;
-  QRect pixels;
-};
-
-TEST_F(Window, ControlsStandWhereTheLayoutPutsThem) {
+TEST_F(Window, IsBuiltFromTheFormsDescription) {
   EXPECT_EQ(window.size(), QSize(375, 258));
   EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "the window cannot be resized";
   EXPECT_TRUE(window.windowFlags().testFlag(Qt::Tool));
   EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMinMaxButtonsHint));
-  const ControlRow rows[] = {
-      {"Image1", nullptr, {2, 4, 50, 53}},
-      {"Label2", "Ombrix.ini File with the New Keys:", {60, 15, 284, 21}},
-      {"txtSource(1)", nullptr, {59, 30, 282, 24}},
-      {"btnBrowse(1)", "...", {342, 29, 20, 23}},
-      {"Label3", "Ombrix.ini File to be Updated:", {60, 60, 280, 21}},
-      {"txtSource(2)", nullptr, {59, 75, 282, 24}},
-      {"btnBrowse(2)", "...", {341, 75, 20, 23}},
-      {"Label1",
-       "This tool merges two Ombrix.ini file into a single one, avoiding to lose your changes when you "
-       "update your Ombrix.ini with new versions.",
-       {5, 108, 224, 41}},
-      {"Command1", "Merge >>", {235, 111, 128, 49}},
-      {"Label4", "Created By Quillane", {6, 151, 148, 18}},
-      {"Frame1", "Options", {5, 170, 362, 80}},
-      {"Option2", "Do not replace games that are already playable", {10, 18, 337, 16}},
-      {"Option1", "Replace the INI with the new values", {10, 37, 337, 16}},
-      {"Option3", "Do not replace if game already exists in the INI", {10, 57, 337, 16}},
-  };
-  for (const ControlRow& row : rows) {
-    QWidget* widget = find(row.name);
+  for (const form::Control& control : form::kControls) {
+    const std::string name(control.name);
+    QWidget* widget = find(name.c_str());
     ASSERT_NE(widget, nullptr);
-    EXPECT_EQ(widget->geometry(), row.pixels) << row.name;
-    if (row.text != nullptr) {
-      const QVariant text = widget->property(widget->inherits("QGroupBox") ? "title" : "text");
-      EXPECT_EQ(text.toString(), QString::fromLatin1(row.text)) << row.name;
+    const form::Rect pixels = form::pixels(control.twips);
+    EXPECT_EQ(widget->geometry(), QRect(pixels.left, pixels.top, pixels.width, pixels.height)) << name;
+    EXPECT_EQ(widget->parentWidget()->objectName(),
+              control.parent.empty() ? QStringLiteral("formOmbrixMerger") : QStringLiteral("Frame1"));
+    const QVariant text = widget->property(widget->inherits("QGroupBox") ? "title" : "text");
+    if (text.isValid() && control.kind != form::Kind::Picture) {
+      EXPECT_EQ(text.toString().toStdString(), control.text) << name;
     }
   }
-  for (const char* option : {"Option1", "Option2", "Option3"}) {
-    EXPECT_EQ(find(option)->parentWidget(), find("Frame1")) << option;
-  }
+  EXPECT_EQ(find("Label1")->geometry(), QRect(5, 108, 224, 41)) << "twips become pixels at 15 to one";
   EXPECT_TRUE(find<QLabel>("Label1")->wordWrap());
   EXPECT_FALSE(find<QLabel>("Image1")->pixmap().isNull()) << "the logo is compiled in";
   EXPECT_FALSE(window.windowIcon().isNull());
@@ -178,32 +168,9 @@ TEST_F(Window, TabOrderFollowsTheLayout) {
                                  "Option2", "Option1", "Option3"));
 }
 
-TEST_F(Window, OptionsAreOneGroup) {
-  find<QRadioButton>("Option3")->click();
-  EXPECT_FALSE(find<QRadioButton>("Option2")->isChecked());
-  find<QRadioButton>("Option1")->click();
-  EXPECT_FALSE(find<QRadioButton>("Option3")->isChecked());
-  EXPECT_TRUE(find<QRadioButton>("Option1")->isChecked());
-}
-
-class UrlCatcher : public QObject {
-  Q_OBJECT
- public:
-  std::vector<QUrl> opened;
- public slots:
-  void open(const QUrl& url) { opened.push_back(url); }
-};
-
 TEST_F(Window, CreditLabelLooksLikeALinkAndOpensTheHomePage) {
   auto* credit = find<QLabel>("Label4");
   EXPECT_EQ(credit->toolTip(), QStringLiteral("https://quillane.example"));
-  EXPECT_TRUE(credit->font().underline());
-  EXPECT_DOUBLE_EQ(credit->font().pointSizeF(), 6.75);
-  EXPECT_EQ(credit->font().weight(), QFont::Normal);
-  EXPECT_EQ(credit->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-
-  UrlCatcher catcher;
-  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
   window.show();
   const QPointF inside(5, 5);
   QMouseEvent press(QEvent::MouseButtonPress, inside, credit->mapToGlobal(inside), Qt::LeftButton,
@@ -212,19 +179,18 @@ TEST_F(Window, CreditLabelLooksLikeALinkAndOpensTheHomePage) {
                       Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(credit, &press);
   QApplication::sendEvent(credit, &release);
-  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-  EXPECT_THAT(catcher.opened, ElementsAre(QUrl(QStringLiteral("https://quillane.example/"))));
+  EXPECT_THAT(shell.opened, ElementsAre("https://quillane.example/"));
 }
 
 TEST_F(Window, FileHasContentNeedsAtLeastOneByte) {
-  EXPECT_TRUE(window.FileHasContent(toQString(dir.file("one.ini", "x"))));
-  EXPECT_FALSE(window.FileHasContent(toQString(dir.file("empty.ini", ""))));
-  EXPECT_FALSE(window.FileHasContent(toQString(dir / "missing.ini")));
+  EXPECT_TRUE(window.form().FileHasContent(dir.file("one.ini", "x").string()));
+  EXPECT_FALSE(window.form().FileHasContent(dir.file("empty.ini", "").string()));
+  EXPECT_FALSE(window.form().FileHasContent((dir / "missing.ini").string()));
 }
 
 TEST_F(Window, MergeWithAnEmptyBoxOpensThatBoxsBrowseDialog) {
   box(2)->setText(QStringLiteral("/not/looked/at.ini"));
-  dialogs.answers = {QStringLiteral("/picked.ini")};
+  dialogs.answers = {"/picked.ini"};
   find<QPushButton>("Command1")->click();
   EXPECT_EQ(dialogs.opens.size(), 1u);
   EXPECT_TRUE(dialogs.saves.empty());
@@ -235,19 +201,18 @@ TEST_F(Window, MergeWithAnEmptyBoxOpensThatBoxsBrowseDialog) {
 TEST_F(Window, SameFileIsRefusedWithAMessage) {
   fillBoxesWithSampleLists();
   box(2)->setText(box(1)->text());
-  window.Command1_Click();
-  EXPECT_THAT(messages.shown, ElementsAre(test::ShownMessage{"information", kCaption,
-                                                             QStringLiteral("Both files are the same.")}));
+  window.form().Command1_Click();
+  EXPECT_THAT(messages.shown, ElementsAre(information("Both files are the same.")));
   EXPECT_TRUE(dialogs.saves.empty());
 }
 
 TEST_F(Window, ListWithLfLineEndsIsRefusedWithAMessageThatSaysWhatToDo) {
   fillBoxesWithSampleLists();
   test::writeFile(toPath(box(2)->text()), "[G1]\nSpeed=1\n\n");
-  window.Command1_Click();
+  window.form().Command1_Click();
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, kCaption);
-  EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("CR LF")));
+  EXPECT_EQ(messages.shown[0].title, kCaption.toStdString());
+  EXPECT_THAT(messages.shown[0].text, testing::HasSubstr("CR LF"));
   EXPECT_TRUE(dialogs.saves.empty()) << "refused before the output is asked for";
   EXPECT_EQ(readFile(toPath(box(2)->text())), "[G1]\nSpeed=1\n\n");
 }
@@ -255,22 +220,22 @@ TEST_F(Window, ListWithLfLineEndsIsRefusedWithAMessageThatSaysWhatToDo) {
 TEST_F(Window, CancelledSaveDialogEndsQuietly) {
   fillBoxesWithSampleLists();
   dialogs.answers = {std::nullopt};
-  window.Command1_Click();
+  window.form().Command1_Click();
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(readFile(toPath(box(2)->text())), readFile(kSample / "file_to_update.ini"));
   ASSERT_EQ(dialogs.saves.size(), 1u);
-  EXPECT_EQ(dialogs.saves[0].title, QStringLiteral("Save merged ini as"));
-  EXPECT_EQ(dialogs.saves[0].initialDir, box(2)->text());
-  EXPECT_TRUE(dialogs.saves[0].nameBuffer.startsWith(box(2)->text() + u' '));
+  EXPECT_EQ(dialogs.saves[0].title, u"Save merged ini as");
+  EXPECT_EQ(dialogs.saves[0].initialDir, box(2)->text().toStdU16String());
+  EXPECT_EQ(dialogs.saves[0].nameBuffer.substr(0, static_cast<std::size_t>(box(2)->text().size()) + 1),
+            (box(2)->text() + QChar(u'\0')).toStdU16String());
   EXPECT_EQ(dialogs.saves[0].flags, 8198u);
 }
 
 TEST_F(Window, MergesInPlaceWithABackupAndReportsTheCount) {
   fillBoxesWithSampleLists();
-  dialogs.answers = {box(2)->text()};
-  window.Command1_Click();
-  EXPECT_THAT(messages.shown,
-              ElementsAre(test::ShownMessage{"information", kCaption, QStringLiteral("3 lines changed.")}));
+  dialogs.answers = {box(2)->text().toStdString()};
+  window.form().Command1_Click();
+  EXPECT_THAT(messages.shown, ElementsAre(information("3 lines changed.")));
   EXPECT_EQ(readFile(dir / "Mine.ini"), readFile(kSample / "expected-keep-playable.ini"));
   EXPECT_EQ(readFile(dir / "Mine.bak"), readFile(kSample / "file_to_update.ini"));
   EXPECT_TRUE(find<QLabel>("Label1")->text().startsWith(QStringLiteral("This tool merges")));
@@ -283,8 +248,8 @@ TEST_F(Window, EachOptionWritesWhatTheCommandLineWrites) {
   for (const auto& [option, policy] : options) {
     find<QRadioButton>(option)->click();
     const fs::path output = dir / (std::string(policy) + ".ini");
-    dialogs.answers = {toQString(output)};
-    window.Command1_Click();
+    dialogs.answers = {output.string()};
+    window.form().Command1_Click();
     EXPECT_EQ(readFile(output), readFile(kSample / ("expected-" + std::string(policy) + ".ini"))) << option;
   }
   EXPECT_EQ(readFile(dir / "Mine.ini"), readFile(kSample / "file_to_update.ini"));
@@ -297,7 +262,7 @@ TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {
   }
   box(1)->setText(toQString(dir.file("new.ini", newKeys)));
   box(2)->setText(toQString(dir.file("mine.ini", "[G]\r\nKey0=0\r\n\r\n")));
-  dialogs.answers = {toQString(dir / "out.ini")};
+  dialogs.answers = {(dir / "out.ini").string()};
   find<QRadioButton>("Option1")->click();
   window.show();
   QApplication::processEvents();
@@ -316,7 +281,7 @@ TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {
   label->installEventFilter(&recorder);
   QString captionWhileMessageShown;
   messages.whileShown = [&] { captionWhileMessageShown = label->text(); };
-  window.Command1_Click();
+  window.form().Command1_Click();
   label->removeEventFilter(&recorder);
 
   ASSERT_FALSE(recorder.painted.empty());
@@ -325,21 +290,31 @@ TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {
     EXPECT_TRUE(text.startsWith(QStringLiteral("Processing line "))) << text.toStdString();
   }
   EXPECT_TRUE(captionWhileMessageShown.startsWith(QStringLiteral("This tool merges")));
-  EXPECT_EQ(messages.shown.back().text, QStringLiteral("3000 lines changed."));
+  EXPECT_EQ(messages.shown.back().text, "3000 lines changed.");
 }
 
-TEST_F(Window, FailedCopyReportsTheCountAndSaysWhy) {
+TEST_F(Window, AFailedMergeReportsTheCountAndSaysWhatReachedTheDisk) {
   fillBoxesWithSampleLists();
-  dialogs.answers = {toQString(dir / "no-folder" / "out.ini")};
-  window.Command1_Click();
+  const fs::path nowhere = dir / "no-folder" / "out.ini";
+  dialogs.answers = {nowhere.string()};
+  window.form().Command1_Click();
   ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[0],
-            (test::ShownMessage{"information", kCaption, QStringLiteral("0 lines changed.")}));
-  EXPECT_EQ(messages.shown[1].icon, QStringLiteral("warning"));
-  EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("no-folder")));
+  EXPECT_EQ(messages.shown[0], information("0 lines changed."));
+  EXPECT_EQ(messages.shown[1].icon, MessageIcon::Warning);
+  EXPECT_EQ(messages.shown[1].text, "Could not write the merged list to '" + nowhere.string() +
+                                        "'. Nothing was written to '" + nowhere.string() + "'.");
+}
+
+TEST_F(Window, AFileDroppedOnAPathBoxFillsIt) {
+  window.show();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QStringLiteral("/lists/dropped list.ini"))});
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  // Delivered as the window system delivers it at the end of a drag.
+  static_cast<QObject*>(box(2))->event(&drop);
+  EXPECT_EQ(box(2)->text(), QStringLiteral("/lists/dropped list.ini"));
+  EXPECT_TRUE(box(1)->text().isEmpty());
 }
 
 }  // namespace
 }  // namespace ombrix
-
-#include "window_test.moc"

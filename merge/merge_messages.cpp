@@ -1,0 +1,105 @@
+#include "merge/merge_messages.h"
+
+#include "ini/path_text.h"
+
+namespace ombrix {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string quoted(const fs::path& path) {
+  return "'" + textOfPath(path) + "'";
+}
+
+std::string problemWords(FileProblem problem) {
+  switch (problem) {
+    case FileProblem::Missing:
+      return "does not exist";
+    case FileProblem::Folder:
+      return "is a folder, not a file";
+    case FileProblem::NotAFile:
+      return "is not a regular file";
+    case FileProblem::Empty:
+      return "is empty";
+    case FileProblem::Unreadable:
+      return "cannot be read";
+  }
+  return "cannot be read";
+}
+
+std::string whatStopped(const MergeReport& report) {
+  const std::string path = quoted(report.failedPath);
+  switch (report.failedStep) {
+    case FailedStep::Backup:
+      return "Could not write the backup " + path + ".";
+    case FailedStep::CopyToOutput:
+      return "Could not copy the file to be updated to " + path + ".";
+    case FailedStep::OpenNewKeys:
+      return "Could not open the file with the new keys " + path + ".";
+    case FailedStep::ReadList:
+      return "Could not read " + path + ".";
+    case FailedStep::ReadNewKeys:
+      return "The merge stopped early: " + report.passFailure + ".";
+    case FailedStep::WriteOutput:
+      return "Could not write the merged list to " + path + ".";
+    case FailedStep::None:
+      break;
+  }
+  return "The merge failed.";
+}
+
+std::string whatReachedTheDisk(const MergeReport& report) {
+  switch (report.written) {
+    case Written::Nothing:
+      return "Nothing was written" + (report.output.empty() ? "" : " to " + quoted(report.output)) + ".";
+    case Written::CopyOfList:
+      return quoted(report.output) + " is a copy of the file to be updated; no key was merged into it.";
+    case Written::CountedLines:
+      return "The " + std::to_string(report.changeCount) + " lines counted were written to " +
+             quoted(report.output) + "; the rest of the new keys was not merged.";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string changeCountMessage(std::int32_t changeCount) {
+  return std::to_string(changeCount) + " lines changed.";
+}
+
+std::string unusableFileMessage(const UnusableFile& file) {
+  static constexpr const char* kWhichFile[] = {"The file ", "The file with the new keys ",
+                                               "The file to be updated "};
+  return kWhichFile[file.index == 1 || file.index == 2 ? file.index : 0] + quoted(file.path) + " " +
+         problemWords(file.problem) + ".";
+}
+
+std::string refusalMessage(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::SameFile:
+      return "Both files are the same.";
+    case Refusal::LfLineEnds:
+      return "The file to be updated has LF line ends, not CR LF: its sections cannot be found, and every "
+             "section would be added to it a second time. Nothing was changed. Convert the file to CR LF "
+             "line ends (for example with unix2dos) and merge again.";
+    case Refusal::BackupOverNewKeys:
+      return "The backup of the file to be updated would replace the file with the new keys.";
+    case Refusal::None:
+      break;
+  }
+  return {};
+}
+
+std::string failureMessage(const MergeReport& report) {
+  std::string message = whatStopped(report) + " " + whatReachedTheDisk(report);
+  if (!report.backup.empty()) {
+    message += " The backup " + quoted(report.backup) + " is complete.";
+  }
+  return message;
+}
+
+std::string backupMessage(const fs::path& backup) {
+  return "Backup written to " + quoted(backup) + ".";
+}
+
+}  // namespace ombrix

@@ -1,0 +1,28 @@
+#pragma once
+
+// The words of every message a merge ends with, made from its report, so that both windows and the command
+// line say the same thing. Paths appear quoted, as UTF-8.
+
+#include <cstdint>
+#include <string>
+
+#include "merge/merge_command.h"
+
+namespace ombrix {
+
+// "12 lines changed.": ends every merge that got as far as writing, failed ones included.
+std::string changeCountMessage(std::int32_t changeCount);
+
+// "The file with the new keys 'x.ini' does not exist." (index 0: "The file 'x.ini' ...")
+std::string unusableFileMessage(const UnusableFile& file);
+
+// "Both files are the same." and the other refusals.
+std::string refusalMessage(Refusal refusal);
+
+// What stopped a failed merge and what it left on disk, in one or two sentences.
+std::string failureMessage(const MergeReport& report);
+
+// "Backup written to 'Mine.bak'."
+std::string backupMessage(const std::filesystem::path& backup);
+
+}  // namespace ombrix

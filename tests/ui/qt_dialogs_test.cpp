@@ -1,0 +1,131 @@
+// The real Qt dialogs behind the dialog wrappers, driven while they are open.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "qt_modal_driver.h"
+#include "test_support.h"
+#include "ui/qt/qt_services.h"
+
+namespace ombrix {
+namespace {
+
+QString toQString(const std::filesystem::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+QString nul(QString visible) {
+  return visible.replace(u'|', QChar(u'\0'));
+}
+
+TEST(QtFilters, ReadsQtFiltersFromTheList) {
+  EXPECT_EQ(qtNameFilters(nul(QStringLiteral("Ombrix ini files (*.ini)|*.ini|All files (*.*)|*.*||"))),
+            QStringList({"Ombrix ini files (*.ini)", "All files (*)"}));
+  EXPECT_EQ(qtNameFilters(nul(QStringLiteral("Lists|*.ini;*.txt||"))), QStringList({"Lists (*.ini *.txt)"}));
+  EXPECT_TRUE(qtNameFilters(nul(QStringLiteral("||"))).isEmpty());
+}
+
+// The real Qt dialogs, driven while they are open.
+class QtDialogs : public testing::Test {
+ protected:
+  test::TempDir dir;
+  QtFileDialogPlatform platform;
+
+  QString openDialog(const QString& filter, const QString& title, const QString& initDir) {
+    return QString::fromStdString(
+        OpenDialog(platform, nullptr, filter.toStdString(), title.toStdString(), initDir.toStdString()));
+  }
+  QString saveDialog(const QString& filter, const QString& title, const QString& initDir,
+                     const QString& name) {
+    return QString::fromStdString(SaveDialog(platform, nullptr, filter.toStdString(), title.toStdString(),
+                                             initDir.toStdString(), name.toStdString()));
+  }
+  QString existing = toQString(dir.file("existing.ini", "[A]\r\n"));
+
+  static void type(QWidget* dialog, const QString& name) {
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+    QMetaObject::invokeMethod(dialog, "accept");
+  }
+  static void answer(QWidget* box, QMessageBox::StandardButton button) {
+    static_cast<QMessageBox*>(box)->button(button)->click();
+  }
+};
+
+TEST_F(QtDialogs, OpenRefusesAMissingFileAndStaysOpen) {
+  test::ModalDriver driver({
+      {"QFileDialog", [&](QWidget* d) { type(d, toQString(dir / "missing.ini")); }},
+      {"QMessageBox", [](QWidget* box) { static_cast<QMessageBox*>(box)->accept(); }},
+      {"QFileDialog", [&](QWidget* d) { type(d, existing); }},
+  });
+  const QString chosen = openDialog(QStringLiteral("Ombrix ini files (*.ini)|*.ini"),
+                                    QStringLiteral("Select"), toQString(dir.path()));
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(chosen, QDir::toNativeSeparators(existing));
+}
+
+TEST_F(QtDialogs, SaveAsksBeforeCreatingAndNoKeepsItOpen) {
+  const QString fresh = toQString(dir / "fresh.ini");
+  test::ModalDriver driver({
+      {"QFileDialog", [&](QWidget* d) { type(d, fresh); }},
+      {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
+      {"QFileDialog", [&](QWidget* d) { type(d, fresh); }},
+      {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }},
+  });
+  const QString chosen = saveDialog(QStringLiteral("Ombrix Ini File (*.ini)|*.ini"),
+                                    QStringLiteral("Save merged ini as"), existing, existing);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(chosen, fresh);
+  EXPECT_FALSE(QFileInfo::exists(fresh)) << "the dialog only chooses; the merge creates the file";
+}
+
+TEST_F(QtDialogs, SaveAsksBeforeReplacingAnExistingFile) {
+  test::ModalDriver driver({
+      {"QFileDialog", [&](QWidget* d) { type(d, existing); }},
+      {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
+      {"QFileDialog", [](QWidget* d) { static_cast<QFileDialog*>(d)->reject(); }},
+  });
+  EXPECT_EQ(saveDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), existing, existing), QString());
+  EXPECT_TRUE(driver.finished());
+}
+
+TEST_F(QtDialogs, FullPathProposalOpensItsFolderAndMissingStartFolderFallsBackHome) {
+  QString shownFolder;
+  QString shownName;
+  test::ModalDriver withProposal({{"QFileDialog", [&](QWidget* d) {
+                                     shownFolder = static_cast<QFileDialog*>(d)->directory().absolutePath();
+                                     shownName =
+                                         d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+                                     static_cast<QFileDialog*>(d)->reject();
+                                   }}});
+  saveDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), existing, existing);
+  EXPECT_EQ(shownFolder, QDir(toQString(dir.path())).absolutePath());
+  EXPECT_EQ(shownName, QStringLiteral("existing.ini"));
+
+  test::ModalDriver withoutFolder({{"QFileDialog", [&](QWidget* d) {
+                                      shownFolder = static_cast<QFileDialog*>(d)->directory().absolutePath();
+                                      static_cast<QFileDialog*>(d)->reject();
+                                    }}});
+  EXPECT_EQ(openDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), QStringLiteral("c:\\")), QString());
+  EXPECT_EQ(shownFolder, QDir::homePath());
+}
+
+TEST_F(QtDialogs, AChoiceLongerThanTheNameBufferFails) {
+  QString longFolder = toQString(dir.path());
+  while (longFolder.size() < 260) {
+    longFolder += QStringLiteral("/") + QString(60, u'd');
+  }
+  ASSERT_TRUE(QDir().mkpath(longFolder));
+  const QString longPath = longFolder + QStringLiteral("/list.ini");
+  test::writeFile(longPath.toStdString(), "[A]\r\n");
+  test::ModalDriver driver({{"QFileDialog", [&](QWidget* d) { type(d, longPath); }}});
+  EXPECT_EQ(openDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), longFolder), QString());
+  EXPECT_TRUE(driver.finished());
+}
+
+}  // namespace
+}  // namespace ombrix

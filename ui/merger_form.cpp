@@ -1,0 +1,125 @@
+#include "ui/merger_form.h"
+
+#include "ini/file_access.h"
+#include "ini/path_text.h"
+#include "merge/merge_command.h"
+#include "merge/merge_messages.h"
+#include "ui/form_description.h"
+
+namespace ombrix {
+
+// The window as the merge command's host: the save dialog and the progress in Label1.
+class formOmbrixMerger::MergeHostAdapter final : public MergeHost {
+ public:
+  explicit MergeHostAdapter(formOmbrixMerger& form) : form_(form) {}
+
+  std::filesystem::path askOutputPath(const std::filesystem::path&) override {
+    const std::string fileToUpdate = form_.controls_.text(form::textBox(2));
+    return pathFromText(SaveDialog(*form_.services_.dialogs, form_.controls_.owner(), form::kSaveFilter,
+                                   form::kSaveTitle, fileToUpdate, fileToUpdate));
+  }
+  void showProgress(std::string_view text) override { form_.showProgress(text); }
+  void endProgress() override { form_.endProgress(); }
+
+ private:
+  formOmbrixMerger& form_;
+};
+
+formOmbrixMerger::formOmbrixMerger(FormControls& controls, const WindowServices& services)
+    : controls_(controls), services_(services) {}
+
+bool formOmbrixMerger::Form_Load() {
+  if (services_.instance != nullptr && !services_.instance->acquire()) {
+    return false;
+  }
+  for (int index = 1; index <= 2; ++index) {
+    controls_.setText(form::textBox(index),
+                      services_.settings->read(form::kSettingsSection, form::settingsKey(index)));
+  }
+  return true;
+}
+
+void formOmbrixMerger::Form_Unload(int& Cancel) {
+  Cancel = 0;
+  for (int index = 1; index <= 2; ++index) {
+    services_.settings->write(form::kSettingsSection, form::settingsKey(index),
+                              controls_.text(form::textBox(index)));
+  }
+}
+
+void formOmbrixMerger::btnBrowse_Click(int Index) {
+  if (Index != 1 && Index != 2) {
+    return;
+  }
+  controls_.setText(form::textBox(Index),
+                    OpenDialog(*services_.dialogs, controls_.owner(), form::kBrowseFilter, form::kBrowseTitle,
+                               form::kBrowseStartFolder));
+}
+
+void formOmbrixMerger::Command1_Click() {
+  rememberedCaption_ = controls_.text("Label1");
+  progressShown_ = false;
+  const MergeRequest request{pathFromText(controls_.text(form::textBox(1))),
+                             pathFromText(controls_.text(form::textBox(2))), selectedPolicy()};
+  MergeHostAdapter host(*this);
+  const MergeReport report = runMergeCommand(request, host);
+  switch (report.outcome) {
+    case MergeOutcome::NeedsFile:
+      btnBrowse_Click(report.unusableFile.index);
+      break;
+    case MergeOutcome::Refused:
+      inform(MessageIcon::Information, refusalMessage(report.refusal));
+      break;
+    case MergeOutcome::Cancelled:
+      break;
+    case MergeOutcome::Merged:
+      inform(MessageIcon::Information, changeCountMessage(report.changeCount));
+      break;
+    case MergeOutcome::Failed:
+      inform(MessageIcon::Information, changeCountMessage(report.changeCount));
+      inform(MessageIcon::Warning, failureMessage(report));
+      break;
+  }
+}
+
+void formOmbrixMerger::Label4_Click() {
+  if (services_.shell != nullptr) {
+    services_.shell->open(form::kHomePage);
+  }
+}
+
+bool formOmbrixMerger::FileHasContent(std::string_view path) const {
+  return fileHasContent(pathFromText(path));
+}
+
+MergePolicy formOmbrixMerger::selectedPolicy() const {
+  if (controls_.isSelected("Option1")) {
+    return MergePolicy::ReplaceAll;
+  }
+  if (controls_.isSelected("Option2")) {
+    return MergePolicy::KeepPlayable;
+  }
+  return MergePolicy::KeepExisting;
+}
+
+void formOmbrixMerger::inform(MessageIcon icon, std::string_view text) {
+  services_.messages->show(controls_.owner(), icon, form::kCaption, text);
+}
+
+// The label is repainted at most every kProgressRepaintMs, always with the number of the line being handled.
+void formOmbrixMerger::showProgress(std::string_view text) {
+  const auto now = std::chrono::steady_clock::now();
+  if (progressShown_ && now - lastRepaint_ < std::chrono::milliseconds(form::kProgressRepaintMs)) {
+    return;
+  }
+  controls_.setText("Label1", text);
+  controls_.repaintNow("Label1");
+  progressShown_ = true;
+  lastRepaint_ = now;
+}
+
+void formOmbrixMerger::endProgress() {
+  controls_.setText("Label1", rememberedCaption_);
+}
+
+}  // namespace ombrix

@@ -1,0 +1,189 @@
+#include "ui/qt/qt_services.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QWidget>
+
+#include "ui/form_description.h"
+
+namespace ombrix {
+namespace {
+
+constexpr QChar kNul(u'\0');
+
+QWidget* ownerWidget(DialogOwner owner) {
+  return static_cast<QWidget*>(owner);
+}
+
+QString settingsKey(std::string_view section, std::string_view key) {
+  return toQString(section) + u'/' + toQString(key);
+}
+
+// Patterns as Qt matches them: "*.*" means every file on Windows, and "*" does so everywhere; a
+// semicolon separates patterns in the filter text, a blank in Qt's.
+QString qtPatterns(QString patterns) {
+  patterns.replace(u';', u' ');
+  const QStringList parts = patterns.split(u' ', Qt::SkipEmptyParts);
+  QStringList converted;
+  for (const QString& part : parts) {
+    converted << (part == QLatin1String("*.*") ? QStringLiteral("*") : part);
+  }
+  return converted.join(u' ');
+}
+
+// The folder a dialog opens in: the proposed name's own folder when that is a full path, else the start
+// folder, else the user's home when the start folder does not exist here (such as "c:\" outside Windows).
+QString startFolder(const QString& initialDir, const QString& proposedName) {
+  const QFileInfo proposed(proposedName);
+  if (!proposedName.isEmpty() && proposed.isAbsolute() && QDir(proposed.absolutePath()).exists()) {
+    return proposed.absolutePath();
+  }
+  const QFileInfo initial(initialDir);
+  if (!initialDir.isEmpty() && initial.isDir()) {
+    return initial.absoluteFilePath();
+  }
+  if (!initialDir.isEmpty() && initial.isAbsolute() && QDir(initial.absolutePath()).exists()) {
+    return initial.absolutePath();
+  }
+  return QDir::homePath();
+}
+
+// The name the platform reads from the buffer: up to its first NUL, without the padding after it.
+QString proposedNameIn(const QString& nameBuffer) {
+  QString name = nameBuffer.left(nameBuffer.indexOf(kNul));
+  while (name.endsWith(u' ')) {
+    name.chop(1);
+  }
+  return name;
+}
+
+// Qt's dialog, which asks before it creates a new file when the flags say so.
+class ConfirmingFileDialog final : public QFileDialog {
+ public:
+  ConfirmingFileDialog(QWidget* owner, const QString& title, bool confirmCreate)
+      : QFileDialog(owner, title), confirmCreate_(confirmCreate) {}
+
+  void accept() override {
+    const QString chosen = selectedFiles().value(0);
+    if (confirmCreate_ && !chosen.isEmpty() && !QFileInfo::exists(chosen) && !askToCreate(chosen)) {
+      return;
+    }
+    QFileDialog::accept();
+  }
+
+ private:
+  bool askToCreate(const QString& chosen) {
+    QMessageBox prompt(QMessageBox::Warning, windowTitle(),
+                       tr("%1 does not exist.\nDo you want to create it?").arg(QFileInfo(chosen).fileName()),
+                       QMessageBox::Yes | QMessageBox::No, this);
+    prompt.setObjectName(QStringLiteral("CreatePrompt"));
+    return prompt.exec() == QMessageBox::Yes;
+  }
+
+  bool confirmCreate_;
+};
+
+bool runQtDialog(FileDialogRequest& request, bool save) {
+  ConfirmingFileDialog dialog(ownerWidget(request.owner), QString::fromStdU16String(request.title),
+                              (request.flags & DialogFlags::kCreatePrompt) != 0);
+  dialog.setObjectName(QStringLiteral("FileDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & DialogFlags::kOverwritePrompt) == 0);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode((request.flags & DialogFlags::kFileMustExist) ? QFileDialog::ExistingFile
+                                                                   : QFileDialog::AnyFile);
+  const QStringList filters = qtNameFilters(QString::fromStdU16String(request.filterList));
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(std::max(request.filterIndex - 1, 0)));
+  }
+  const QString proposed = proposedNameIn(QString::fromStdU16String(request.nameBuffer));
+  dialog.setDirectory(startFolder(QString::fromStdU16String(request.initialDir), proposed));
+  if (!proposed.isEmpty()) {
+    dialog.selectFile(QFileInfo(proposed).fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted) {
+    return false;
+  }
+  const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
+  if (chosen.isEmpty() || chosen.size() > kNameBufferLength) {
+    return false;
+  }
+  const std::u16string written = (chosen + kNul).toStdU16String();
+  request.nameBuffer.replace(0, std::min(written.size(), request.nameBuffer.size()), written);
+  return true;
+}
+
+}  // namespace
+
+void QtMessagePresenter::show(DialogOwner owner, MessageIcon icon, std::string_view title,
+                              std::string_view text) {
+  QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information,
+                  toQString(title), toQString(text), QMessageBox::Ok, ownerWidget(owner));
+  box.exec();
+}
+
+std::string QtSettingsStore::read(std::string_view section, std::string_view key) {
+  return settings_.value(settingsKey(section, key)).toString().toStdString();
+}
+
+void QtSettingsStore::write(std::string_view section, std::string_view key, std::string_view value) {
+  settings_.setValue(settingsKey(section, key), toQString(value));
+  settings_.sync();
+}
+
+std::unique_ptr<QSettings> QtSettingsStore::openUserSettings() {
+  const QString application = toQString(form::kSettingsApplication);
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, application, application);
+}
+
+LockFileInstance::LockFileInstance(const QString& lockPath) : lock_(lockPath) {
+  // A lock left by an instance that crashed is taken over at once (QLockFile checks its process too).
+  lock_.setStaleLockTime(0);
+}
+
+bool LockFileInstance::acquire() {
+  return lock_.tryLock(0);
+}
+
+QString LockFileInstance::defaultLockPath() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty()) {
+    folder = QDir::tempPath();
+  }
+  // The temporary folder may be shared between users; the user's name keeps their instances apart.
+  const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+  return QDir(folder).filePath(QStringLiteral("OmbrixMerger-%1.lock").arg(user));
+}
+
+void QtShell::open(std::string_view address) {
+  QDesktopServices::openUrl(QUrl(toQString(address)));
+}
+
+QStringList qtNameFilters(const QString& filterList) {
+  static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+  const QStringList items = filterList.split(kNul);
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < items.size() && !items[i].isEmpty(); i += 2) {
+    QString description = items[i];
+    description.remove(trailingPatterns);
+    filters << description + QStringLiteral(" (") + qtPatterns(items[i + 1]) + u')';
+  }
+  return filters;
+}
+
+bool QtFileDialogPlatform::showOpen(FileDialogRequest& request) {
+  return runQtDialog(request, false);
+}
+
+bool QtFileDialogPlatform::showSave(FileDialogRequest& request) {
+  return runQtDialog(request, true);
+}
+
+}  // namespace ombrix
