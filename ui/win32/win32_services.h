@@ -1,0 +1,81 @@
+#pragma once
+
+// The window's platform services with Win32: the common file dialogs, message boxes, the registry, the
+// single-instance mutex and the shell. Texts cross between UTF-8 and the wide (UTF-16) functions here.
+
+// windows.h comes first.
+// clang-format off
+#include <windows.h>
+#include <commdlg.h>
+// clang-format on
+
+#include <string>
+#include <string_view>
+
+#include "ui/window_services.h"
+
+namespace ombrix {
+
+std::wstring toWide(std::string_view utf8);
+std::string fromWide(std::wstring_view wide);
+
+// GetOpenFileNameW and GetSaveFileNameW, or stand-ins that a test hands in.
+class Win32FileDialogs final : public FileDialogPlatform {
+ public:
+  using DialogFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
+  explicit Win32FileDialogs(DialogFunction open = GetOpenFileNameW, DialogFunction save = GetSaveFileNameW)
+      : open_(open), save_(save) {}
+
+  bool showOpen(FileDialogRequest& request) override { return show(open_, request); }
+  bool showSave(FileDialogRequest& request) override { return show(save_, request); }
+
+ private:
+  static bool show(DialogFunction dialog, FileDialogRequest& request);
+
+  DialogFunction open_;
+  DialogFunction save_;
+};
+
+class Win32MessagePresenter final : public MessagePresenter {
+ public:
+  void show(DialogOwner owner, MessageIcon icon, std::string_view title, std::string_view text) override;
+};
+
+// Values (REG_SZ) under HKEY_CURRENT_USER\<root>\<section>; the root is where Windows programs of the kind
+// keep their per-user settings.
+class RegistrySettings final : public SettingsStore {
+ public:
+  explicit RegistrySettings(std::wstring root = L"Software\\VB and VBA Program Settings\\OmbrixMerger")
+      : root_(std::move(root)) {}
+  std::string read(std::string_view section, std::string_view key) override;
+  void write(std::string_view section, std::string_view key, std::string_view value) override;
+
+ private:
+  std::wstring keyOf(std::string_view section) const { return root_ + L"\\" + toWide(section); }
+  std::wstring root_;
+};
+
+// A named mutex per user session; a later start brings the window of the first to the front.
+class MutexInstance final : public InstanceGuard {
+ public:
+  explicit MutexInstance(std::wstring name = L"Local\\OmbrixMerger.SingleInstance",
+                         std::wstring windowClass = L"OmbrixMergerWindow")
+      : name_(std::move(name)), windowClass_(std::move(windowClass)) {}
+  ~MutexInstance() override;
+  MutexInstance(const MutexInstance&) = delete;
+  MutexInstance& operator=(const MutexInstance&) = delete;
+
+  bool acquire() override;
+
+ private:
+  std::wstring name_;
+  std::wstring windowClass_;
+  HANDLE mutex_ = nullptr;
+};
+
+class Win32Shell final : public Shell {
+ public:
+  void open(std::string_view address) override;
+};
+
+}  // namespace ombrix
