@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the core, ombrix-merge and the tests for Windows with MinGW-w64 and runs them under Wine; then merges
+# Builds the core, ombrix-merge, the Win32 window and the tests for Windows with MinGW-w64 and runs them under
+# Wine, the window's in a virtual X display; checks that both programs import system DLLs only; merges
 # generated lists with the Windows and the native ombrix-merge under every policy and both engines and
-# checks that the results are the same, byte for byte. Needs the native ci build (scripts/test.sh makes it).
+# checks that the results are the same, byte for byte; then uses the real window as a user would, from a
+# folder of its own. Needs the native ci build (scripts/test.sh makes it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,13 +11,36 @@ scripts/install-deps.sh
 cmake --preset windows
 cmake --build --preset windows -j2
 
+work=$(mktemp -d)
+cleanup() {
+  kill "${xvfb:-}" 2>/dev/null && wait "${xvfb:-}" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+for exe in build/windows/cli/ombrix-merge.exe build/windows/ui/win32/ombrix-merger.exe; do
+  imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+  for dll in $imports; do
+    case $dll in
+      advapi32.dll | comctl32.dll | comdlg32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | shell32.dll | user32.dll) ;;
+      *) echo "$exe needs $dll beside it" >&2; exit 1 ;;
+    esac
+  done
+  echo "$(basename "$exe") imports system DLLs only: $imports"
+done
+
+# The window's tests open windows: a virtual display for Wine, set before Wine first starts in the prefix,
+# since Wine keeps the display of its first program there.
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export OMBRIX_WINE_DISPLAY=:$(head -n1 "$work/display")
+
 # One prefix and one running wineserver for all the tests: starting Wine is the slow part.
 export WINEPREFIX=${WINEPREFIX:-$(mktemp -d)/wine-prefix}
 scripts/wine-run.sh cmd /c exit > /dev/null 2>&1 || true
 ctest --preset windows -j2
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 build/ci/bench/make_game_lists 800 "$work"
 for engine in memory file; do
   for policy in replace-all keep-playable keep-existing; do
@@ -28,4 +53,9 @@ for engine in memory file; do
     echo "Windows and native agree: $engine engine, $policy, $(tail -n1 "$work/native.out")"
   done
 done
+# The real window, from a folder of its own.
+mkdir "$work/programs"
+cp build/windows/ui/win32/ombrix-merger.exe "$work/programs/"
+DISPLAY=$OMBRIX_WINE_DISPLAY tests/ui/win32_window_e2e.sh "$work/programs/ombrix-merger.exe" \
+  build/windows/tests/win32_probe.exe build/ci/cli/ombrix-merge tests/data/sample
 echo "Windows build: all tests passed"

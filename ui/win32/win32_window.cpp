@@ -300,6 +300,17 @@ LRESULT Win32MergerWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPa
     case WM_DRAWITEM:
       drawLogo(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_ACTIVATE:
+      // As a dialog does: the control that had the focus gets it back when the window is active again,
+      // after a message box or a file dialog.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = GetFocus();
+        focusBeforeDeactivation_ = focused != nullptr && IsChild(window_, focused) ? focused : nullptr;
+      } else if (focusBeforeDeactivation_ != nullptr) {
+        SetFocus(focusBeforeDeactivation_);
+        return 0;
+      }
+      break;
     case WM_DROPFILES:
       onDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;

@@ -63,6 +63,7 @@ class Win32MergerWindow final : public FormControls {
   formOmbrixMerger form_;
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;
+  HWND focusBeforeDeactivation_ = nullptr;
   int dpi_ = 96;
   HFONT dialogFont_ = nullptr;
   HFONT creditFont_ = nullptr;

@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Uses the real ombrix-merger.exe under Wine in a virtual X display, as a user would: the window appears
+# with its caption and a client area of 375x258; a second start ends at once and leaves the settings
+# alone; Merge (from the keyboard) opens Wine's real save dialog, which is answered with a new name; the
+# count message says what the native ombrix-merge says, and the merged file is the native result byte for
+# byte; the open dialog refuses a missing typed name and stays open; closing the window stores both paths
+# in the registry.
+# Usage: win32_window_e2e.sh OMBRIX_MERGER_EXE WIN32_PROBE_EXE NATIVE_OMBRIX_MERGE SAMPLE_FOLDER [SCREENSHOT.png]
+# Needs DISPLAY, an X display (Xvfb) with no window manager, WINEPREFIX, a prefix that Wine has set up while
+# that display was set (Wine keeps the display of its first program in a prefix), and xdotool; a screenshot
+# also needs xwd and netpbm.
+set -euo pipefail
+
+program=$1
+probe=$2
+native=$3
+sample=$4
+screenshot=${5:-}
+caption="Ombrix Ini Files Merger 1.1b"
+settings='HKCU\Software\VB and VBA Program Settings\OmbrixMerger\Settings'
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+
+work=$(mktemp -d)
+cleanup() {
+  set +e
+  for process in ${first:-}; do
+    kill "$process" 2>/dev/null
+    wait "$process" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -n "${E2E_FAILURE_SCREENSHOT:-}" ]; then
+    xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$E2E_FAILURE_SCREENSHOT" || true
+  fi
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
+  done
+  exit 1
+}
+windows_path() { echo "Z:${1//\//\\}"; }
+
+# Waits until exactly COUNT visible windows are named NAME; prints the newest one's id.
+wait_for_windows() {
+  local name=$1 count=$2 ids
+  for _ in $(seq 300); do
+    ids=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null || true)
+    if [ "$(printf '%s' "$ids" | grep -c .)" -eq "$count" ]; then
+      printf '%s\n' "$ids" | tail -n1
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "expected $count window(s) named '$name', found $(printf '%s' "$ids" | grep -c .)"
+}
+
+# Wine's notice that a file does not exist is a window of the program without a name.
+notices() {
+  local id
+  for id in $(xdotool search --onlyvisible --class "ombrix-merger.exe" 2>/dev/null); do
+    [ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ] && echo "$id"
+  done
+  return 0
+}
+wait_for_notice() {
+  for _ in $(seq 300); do
+    [ -n "$(notices)" ] && { notices | tail -n1; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Gives a window the keyboard focus, as a click on it would, and types keys.
+keys() {
+  local window=$1
+  shift
+  sleep 0.5
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  sleep 0.2
+  xdotool key --delay 60 "$@"
+}
+type_text() {
+  sleep 0.3
+  xdotool type --delay 30 "$1"
+}
+stored() {
+  "$wine" reg query "$settings" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"
+}
+wine_probe() {
+  DISPLAY=$display "$wine" "$probe" "$@" 2>/dev/null | tr -d '\r'
+}
+
+mkdir -p "$work/lists"
+cp "$sample/new_keys.ini" "$work/lists/new keys.ini"
+cp "$sample/file_to_update.ini" "$work/lists/Mine.ini"
+new_keys=$(windows_path "$work/lists/new keys.ini")
+mine=$(windows_path "$work/lists/Mine.ini")
+"$wine" reg add "$settings" /v Source /t REG_SZ /d "$new_keys" /f > /dev/null 2>&1
+"$wine" reg add "$settings" /v File /t REG_SZ /d "$mine" /f > /dev/null 2>&1
+
+display=${DISPLAY:?an X display is needed}
+"$wine" "$program" > "$work/first.log" 2>&1 &
+first=$!
+window=$(wait_for_windows "$caption" 1) || exit 1
+[ "$(wine_probe client "$caption")" = "375x258" ] || fail "the client area is $(wine_probe client "$caption"), not 375x258"
+
+timeout 60 "$wine" "$program" > "$work/second.log" 2>&1 || fail "the second start did not end by itself with status 0"
+kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
+wait_for_windows "$caption" 1 > /dev/null
+[ "$(stored Source)" = "$new_keys" ] && [ "$(stored File)" = "$mine" ] || fail "the second start touched the settings"
+
+if [ -n "$screenshot" ]; then
+  sleep 1
+  xwd -id "$window" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$screenshot"
+fi
+
+# Merge: the focus starts in the first box; Tab goes to its button, the second box, its button, Merge.
+keys "$window" Tab Tab Tab Tab space
+dialog=$(wait_for_windows "Save merged ini as" 1)
+merged="$work/lists/merged.ini"
+keys "$dialog" End shift+Home
+type_text "$(windows_path "$merged")"
+keys "$dialog" Return
+# Windows asks before creating a new file (OFN_CREATEPROMPT); Wine's dialog does not. Either is fine.
+for _ in $(seq 100); do
+  [ "$(xdotool search --onlyvisible --name "^${caption}\$" 2>/dev/null | grep -c .)" -eq 2 ] && break
+  prompt=$(xdotool search --onlyvisible --name "^Save merged ini as\$" 2>/dev/null | tail -n1 || true)
+  [ -n "$prompt" ] && [ "$prompt" != "$dialog" ] && keys "$prompt" Return
+  sleep 0.1
+done
+message=$(wait_for_windows "$caption" 2)
+"$native" --quiet -o "$work/native.ini" "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$work/native.out"
+expected=$(tail -n1 "$work/native.out")
+wine_probe texts "$caption" | grep -qxF "$expected" || fail "the count message does not say '$expected'"
+keys "$message" Return
+wait_for_windows "$caption" 1 > /dev/null
+cmp -s "$merged" "$work/native.ini" || fail "the merged list differs from the native ombrix-merge result"
+cmp -s "$work/lists/Mine.ini" "$sample/file_to_update.ini" || fail "the file to be updated was changed"
+
+# Browse for the first box: from Merge, back three places to its button.
+keys "$window" shift+Tab shift+Tab shift+Tab space
+dialog=$(wait_for_windows "Select a ombrix ini file" 1)
+type_text "$(windows_path "$work/lists/missing.ini")"
+keys "$dialog" Return
+notice=$(wait_for_notice) || fail "the open dialog took the name of a missing file"
+keys "$notice" Return
+for _ in $(seq 100); do [ -z "$(notices)" ] && break; sleep 0.1; done
+dialog=$(wait_for_windows "Select a ombrix ini file" 1)
+keys "$dialog" End shift+Home
+type_text "$new_keys"
+keys "$dialog" Return
+for _ in $(seq 100); do
+  [ -z "$(xdotool search --onlyvisible --name "^Select a ombrix ini file\$" 2>/dev/null)" ] && break
+  sleep 0.1
+done
+
+"$wine" reg delete "$settings" /f > /dev/null 2>&1
+wine_probe close "$caption" > /dev/null || fail "no window to close"
+for _ in $(seq 200); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$first" 2>/dev/null && fail "the window did not close"
+wait "$first" || fail "ombrix-merger.exe ended with status $?"
+first=""
+[ "$(stored Source)" = "$new_keys" ] || fail "Source holds '$(stored Source)', not the chosen '$new_keys'"
+[ "$(stored File)" = "$mine" ] || fail "File holds '$(stored File)', not '$mine'"
+echo "PASS"
