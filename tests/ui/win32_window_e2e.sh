@@ -43,19 +43,7 @@ fail() {
 }
 windows_path() { echo "Z:${1//\//\\}"; }
 
-# Waits until exactly COUNT visible windows are named NAME; prints the newest one's id.
-wait_for_windows() {
-  local name=$1 count=$2 ids
-  for _ in $(seq 300); do
-    ids=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null || true)
-    if [ "$(printf '%s' "$ids" | grep -c .)" -eq "$count" ]; then
-      printf '%s\n' "$ids" | tail -n1
-      return 0
-    fi
-    sleep 0.1
-  done
-  fail "expected $count window(s) named '$name', found $(printf '%s' "$ids" | grep -c .)"
-}
+source "$(dirname "$0")/x_windows.sh"
 
 # Wine's notice that a file does not exist is a window of the program without a name.
 notices() {
@@ -73,15 +61,6 @@ wait_for_notice() {
   return 1
 }
 
-# Gives a window the keyboard focus, as a click on it would, and types keys.
-keys() {
-  local window=$1
-  shift
-  sleep 0.5
-  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  sleep 0.2
-  xdotool key --delay 60 "$@"
-}
 type_text() {
   sleep 0.3
   xdotool type --delay 30 "$1"
@@ -104,12 +83,12 @@ mine=$(windows_path "$work/lists/Mine.ini")
 display=${DISPLAY:?an X display is needed}
 "$wine" "$program" > "$work/first.log" 2>&1 &
 first=$!
-window=$(wait_for_windows "$caption" 1) || exit 1
+window=$(wait_for_windows "^$caption\$" 1) || exit 1
 [ "$(wine_probe client "$caption")" = "375x258" ] || fail "the client area is $(wine_probe client "$caption"), not 375x258"
 
 timeout 60 "$wine" "$program" > "$work/second.log" 2>&1 || fail "the second start did not end by itself with status 0"
 kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
-wait_for_windows "$caption" 1 > /dev/null
+wait_for_windows "^$caption\$" 1 > /dev/null
 [ "$(stored Source)" = "$new_keys" ] && [ "$(stored File)" = "$mine" ] || fail "the second start touched the settings"
 
 if [ -n "$screenshot" ]; then
@@ -118,40 +97,40 @@ if [ -n "$screenshot" ]; then
 fi
 
 # Merge: the focus starts in the first box; Tab goes to its button, the second box, its button, Merge.
-keys "$window" Tab Tab Tab Tab space
-dialog=$(wait_for_windows "Save merged ini as" 1)
+press "$window" Tab Tab Tab Tab space
+dialog=$(wait_for_windows "^Save merged ini as\$" 1)
 merged="$work/lists/merged.ini"
-keys "$dialog" End shift+Home
+press "$dialog" End shift+Home
 type_text "$(windows_path "$merged")"
-keys "$dialog" Return
+press "$dialog" Return
 # Windows asks before creating a new file (OFN_CREATEPROMPT); Wine's dialog does not. Either is fine.
 for _ in $(seq 100); do
   [ "$(xdotool search --onlyvisible --name "^${caption}\$" 2>/dev/null | grep -c .)" -eq 2 ] && break
   prompt=$(xdotool search --onlyvisible --name "^Save merged ini as\$" 2>/dev/null | tail -n1 || true)
-  [ -n "$prompt" ] && [ "$prompt" != "$dialog" ] && keys "$prompt" Return
+  [ -n "$prompt" ] && [ "$prompt" != "$dialog" ] && press "$prompt" Return
   sleep 0.1
 done
-message=$(wait_for_windows "$caption" 2)
+message=$(wait_for_windows "^$caption\$" 2)
 "$native" --quiet -o "$work/native.ini" "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$work/native.out"
 expected=$(tail -n1 "$work/native.out")
 wine_probe texts "$caption" | grep -qxF "$expected" || fail "the count message does not say '$expected'"
-keys "$message" Return
-wait_for_windows "$caption" 1 > /dev/null
+press "$message" Return
+wait_for_windows "^$caption\$" 1 > /dev/null
 cmp -s "$merged" "$work/native.ini" || fail "the merged list differs from the native ombrix-merge result"
 cmp -s "$work/lists/Mine.ini" "$sample/file_to_update.ini" || fail "the file to be updated was changed"
 
 # Browse for the first box: from Merge, back three places to its button.
-keys "$window" shift+Tab shift+Tab shift+Tab space
-dialog=$(wait_for_windows "Select a ombrix ini file" 1)
+press "$window" shift+Tab shift+Tab shift+Tab space
+dialog=$(wait_for_windows "^Select a ombrix ini file\$" 1)
 type_text "$(windows_path "$work/lists/missing.ini")"
-keys "$dialog" Return
+press "$dialog" Return
 notice=$(wait_for_notice) || fail "the open dialog took the name of a missing file"
-keys "$notice" Return
+press "$notice" Return
 for _ in $(seq 100); do [ -z "$(notices)" ] && break; sleep 0.1; done
-dialog=$(wait_for_windows "Select a ombrix ini file" 1)
-keys "$dialog" End shift+Home
+dialog=$(wait_for_windows "^Select a ombrix ini file\$" 1)
+press "$dialog" End shift+Home
 type_text "$new_keys"
-keys "$dialog" Return
+press "$dialog" Return
 for _ in $(seq 100); do
   [ -z "$(xdotool search --onlyvisible --name "^Select a ombrix ini file\$" 2>/dev/null)" ] && break
   sleep 0.1

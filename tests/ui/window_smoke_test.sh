@@ -35,26 +35,7 @@ fail() {
   exit 1
 }
 
-# Waits until exactly COUNT visible windows have a name matching PATTERN; prints the newest one's id.
-wait_for_windows() {
-  local pattern=$1 count=$2 ids
-  for _ in $(seq 100); do
-    ids=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null || true)
-    if [ "$(printf '%s' "$ids" | grep -c .)" -eq "$count" ]; then
-      printf '%s\n' "$ids" | tail -n1
-      return 0
-    fi
-    sleep 0.1
-  done
-  fail "expected $count window(s) named '$pattern', found: $(printf '%s' "$ids" | tr '\n' ' ')"
-}
-
-# Gives a window the keyboard focus, as a click on it would, and types a key on the keyboard.
-press() {
-  sleep 0.3
-  xdotool windowfocus --sync "$1"
-  xdotool key "$2"
-}
+source "$(dirname "$0")/x_windows.sh"
 
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/OmbrixMerger" "$XDG_RUNTIME_DIR" "$work/lists"
