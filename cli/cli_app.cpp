@@ -43,7 +43,7 @@ constexpr std::string_view kHelp =
     "                   (name.ini is backed up as name.bak, any other name as name.bak added)\n"
     "  --engine ENGINE  memory: read your file once, merge in memory, write it once (default)\n"
     "                   file: the slow reference mode, which reads and rewrites the whole file\n"
-    "                   on disk for every key line, as the original tool did; same result\n"
+    "                   on disk for every key line, as the text store is defined; same result\n"
     "  --dry-run        merge in memory and write nothing; list what would change\n"
     "  --report         merge, then list what changed\n"
     "                   (both list by section: + key added, ~ value changed, - key deleted)\n"

@@ -26,7 +26,7 @@ class FormControls {
   virtual DialogOwner owner() = 0;
 };
 
-// NOLINTNEXTLINE(readability-identifier-naming): the window keeps the name it has always had.
+// NOLINTNEXTLINE(readability-identifier-naming): the window goes by its form name.
 class formOmbrixMerger {
  public:
   formOmbrixMerger(FormControls& controls, const WindowServices& services);
