@@ -41,7 +41,9 @@ std::string whatStopped(const MergeReport& report) {
     case FailedStep::ReadNewKeys:
       return "The merge stopped early: " + report.passFailure + ".";
     case FailedStep::WriteOutput:
-      return "Could not write the merged list to " + path + ".";
+      // After a pass that stopped early too: both are news to the user.
+      return (report.passFailure.empty() ? "" : "The merge stopped early: " + report.passFailure + ". ") +
+             "Could not write the merged list to " + path + ".";
     case FailedStep::None:
       break;
   }

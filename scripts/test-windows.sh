@@ -22,7 +22,8 @@ for exe in build/windows/cli/ombrix-merge.exe build/windows/ui/win32/ombrix-merg
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
   for dll in $imports; do
     case $dll in
-      advapi32.dll | comctl32.dll | comdlg32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | shell32.dll | user32.dll) ;;
+      advapi32.dll | comctl32.dll | comdlg32.dll | gdi32.dll | kernel32.dll | msvcrt.dll | ole32.dll | shell32.dll | \
+        user32.dll) ;;
       *) echo "$exe needs $dll beside it" >&2; exit 1 ;;
     esac
   done

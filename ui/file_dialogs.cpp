@@ -105,6 +105,22 @@ std::u16string resultFromNameBuffer(std::u16string_view nameBuffer) {
   return std::u16string(text);
 }
 
+std::u16string proposedName(const FileDialogRequest& request) {
+  return resultFromNameBuffer(request.nameBuffer);
+}
+
+bool writeChoice(FileDialogRequest& request, std::u16string_view chosen) {
+  if (chosen.size() > kNameBufferLength) {
+    return false;
+  }
+  request.nameBuffer.resize(kNameBufferLength, u' ');
+  request.nameBuffer.replace(0, chosen.size(), chosen);
+  if (chosen.size() < kNameBufferLength) {
+    request.nameBuffer[chosen.size()] = kNul;
+  }
+  return true;
+}
+
 std::string OpenDialog(FileDialogPlatform& platform, DialogOwner Form1, std::string_view Filter,
                        std::string_view Title, std::string_view InitDir) {
   // An empty proposal puts the NUL first, so the name box starts empty rather than full of spaces.

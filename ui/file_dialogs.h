@@ -65,6 +65,12 @@ std::u16string nameBufferWith(std::u16string_view proposedName);
 // The name buffer's text up to its first NUL, without leading and trailing spaces.
 std::u16string resultFromNameBuffer(std::u16string_view nameBuffer);
 
+// For a platform whose dialog takes a name rather than the buffer: the name the buffer proposes, and the
+// choice written back over the start of the buffer with its NUL. A choice longer than the buffer is refused
+// (false), as the platform's own dialogs refuse it.
+std::u16string proposedName(const FileDialogRequest& request);
+bool writeChoice(FileDialogRequest& request, std::u16string_view chosen);
+
 // UTF-8 and UTF-16 texts; a byte that is no part of a UTF-8 character becomes U+FFFD.
 std::u16string toUtf16(std::string_view utf8);
 std::string toUtf8(std::u16string_view utf16);

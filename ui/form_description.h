@@ -4,10 +4,12 @@
 // text, place in twips and tab position, and every text the window shows or stores. The Qt window and the
 // Win32 window both build themselves from this description; neither repeats a coordinate or a text.
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 namespace ombrix::form {
 
@@ -93,6 +95,9 @@ constexpr std::string_view browseButton(int index) {
   return index == 1 ? "btnBrowse(1)" : "btnBrowse(2)";
 }
 inline constexpr std::string_view kSelectedAtStart = "Option2";
+inline constexpr std::string_view kMergeButton = "Command1";
+// The description of the tool, which shows the progress of a merge while it runs.
+inline constexpr std::string_view kDescriptionLabel = "Label1";
 inline constexpr std::string_view kFocusAtStart = "txtSource(1)";
 
 // The credit label: blue, underlined Arial at 6.75 point, the ordinary pointer; its tooltip is the home
@@ -125,6 +130,18 @@ constexpr std::string_view settingsKey(int index) {
 
 // Painting the progress for every line would slow a long merge down.
 inline constexpr int kProgressRepaintMs = 30;
+
+// The controls in the order that Tab visits them; the ones without a tab position (the picture) last.
+inline std::vector<const Control*> controlsInTabOrder() {
+  std::vector<const Control*> order;
+  for (const Control& c : kControls) {
+    order.push_back(&c);
+  }
+  std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+    return a->tab.value_or(1000) < b->tab.value_or(1000);
+  });
+  return order;
+}
 
 // The control of that name. Only names of the description are asked for; another name is a programming
 // error, refused at compile time where the name is a constant.

@@ -57,7 +57,7 @@ void formOmbrixMerger::btnBrowse_Click(int Index) {
 }
 
 void formOmbrixMerger::Command1_Click() {
-  rememberedCaption_ = controls_.text("Label1");
+  rememberedCaption_ = controls_.text(form::kDescriptionLabel);
   progressShown_ = false;
   const MergeRequest request{pathFromText(controls_.text(form::textBox(1))),
                              pathFromText(controls_.text(form::textBox(2))), selectedPolicy()};
@@ -88,6 +88,12 @@ void formOmbrixMerger::Label4_Click() {
   }
 }
 
+void formOmbrixMerger::filesDropped(int Index, const std::vector<std::string>& files) {
+  if ((Index == 1 || Index == 2) && files.size() == 1) {
+    controls_.setText(form::textBox(Index), files.front());
+  }
+}
+
 bool formOmbrixMerger::FileHasContent(std::string_view path) const {
   return fileHasContent(pathFromText(path));
 }
@@ -112,14 +118,14 @@ void formOmbrixMerger::showProgress(std::string_view text) {
   if (progressShown_ && now - lastRepaint_ < std::chrono::milliseconds(form::kProgressRepaintMs)) {
     return;
   }
-  controls_.setText("Label1", text);
-  controls_.repaintNow("Label1");
+  controls_.setText(form::kDescriptionLabel, text);
+  controls_.repaintNow(form::kDescriptionLabel);
   progressShown_ = true;
   lastRepaint_ = now;
 }
 
 void formOmbrixMerger::endProgress() {
-  controls_.setText("Label1", rememberedCaption_);
+  controls_.setText(form::kDescriptionLabel, rememberedCaption_);
 }
 
 }  // namespace ombrix

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "merge/merge_pass.h"
 #include "ui/window_services.h"
@@ -42,6 +43,8 @@ class formOmbrixMerger {
   // The merge command, with its outcome shown in message boxes.
   void Command1_Click();
   void Label4_Click();
+  // Files dragged from the file manager and dropped on path box Index: a single one fills the box.
+  void filesDropped(int Index, const std::vector<std::string>& files);
 
   // True when path names a file whose length can be read and is greater than 0.
   bool FileHasContent(std::string_view path) const;

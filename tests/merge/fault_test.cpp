@@ -106,7 +106,8 @@ struct FaultyInPlaceMerge {
 TEST(Faults, ABackupThatCannotBeWrittenStopsTheMergeBeforeTheListIsTouched) {
   for (const FileStep step : {FileStep::Open, FileStep::Write, FileStep::Rename}) {
     const FaultyInPlaceMerge merge({step, 1, 101}, MergeEngine::Memory);
-    EXPECT_EQ(merge.report.outcome, MergeOutcome::Failed);
+    EXPECT_EQ(merge.report.failedStep, FailedStep::Backup);
+    EXPECT_TRUE(merge.report.backup.empty()) << "no backup to speak of";
     EXPECT_EQ(merge.report.changeCount, 0);
     EXPECT_EQ(merge.list(), kList);
     EXPECT_FALSE(fs::exists(merge.dir / "list.bak"));

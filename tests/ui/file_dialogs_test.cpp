@@ -53,6 +53,11 @@ TEST(FileDialogLogic, OpenStartsEmptyAndLongNamesAreCutBetweenCharacters) {
   // 253 letters and a character of two UTF-16 units: the character does not fit and is left out whole.
   SaveDialog(dialogs, nullptr, {}, {}, {}, std::string(253, 'n') + "\xF0\x9F\x8E\xAE");
   EXPECT_EQ(dialogs.saves[1].nameBuffer, std::u16string(253, u'n') + u'\0');
+
+  // A choice of the full length comes back whole; a longer one fails like a cancel.
+  dialogs.answers = {std::string(kNameBufferLength, 'c'), std::string(kNameBufferLength + 1, 'c')};
+  EXPECT_EQ(OpenDialog(dialogs, nullptr, {}, {}, {}), std::string(kNameBufferLength, 'c'));
+  EXPECT_EQ(OpenDialog(dialogs, nullptr, {}, {}, {}), "");
 }
 
 TEST(FileDialogLogic, PathsInAnyScriptSurviveTheRoundTrip) {
@@ -63,10 +68,18 @@ TEST(FileDialogLogic, PathsInAnyScriptSurviveTheRoundTrip) {
     dialogs.answers = {name};
     EXPECT_EQ(SaveDialog(dialogs, nullptr, "F|*.ini", "T", name, name), name);
   }
-  EXPECT_EQ(toUtf16("a\xFF"
-                    "b"),
-            u"a\uFFFDb")
-      << "a stray byte is replaced, not dropped";
+  // Bytes that are no part of a character are replaced one by one, never read past or dropped.
+  const std::pair<std::string, std::u16string> strays[] = {
+      {"a\xFF"
+       "b",
+       u"a\uFFFDb"},
+      {"a\xE2\x82", u"a\uFFFD\uFFFD"},          // cut off at the end
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},            // an overlong form
+  };
+  for (const auto& [bytes, expected] : strays) {
+    EXPECT_EQ(toUtf16(bytes), expected);
+  }
   EXPECT_EQ(toUtf8(u"\xD800x"), "\xEF\xBF\xBDx") << "a lone surrogate is replaced";
 }
 

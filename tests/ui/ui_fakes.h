@@ -40,9 +40,7 @@ class ScriptedDialogs final : public FileDialogPlatform {
     if (!next) {
       return false;
     }
-    const std::u16string chosen = toUtf16(*next) + u'\0';
-    request.nameBuffer.replace(0, chosen.size(), chosen);
-    return true;
+    return writeChoice(request, toUtf16(*next));
   }
 };
 

@@ -85,7 +85,9 @@ TEST_F(Win32Window, IsBuiltFromTheFormsDescription) {
   EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0)
       << "fixed, without minimise and maximise";
   EXPECT_NE(GetWindowLongPtrW(window.handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0) << "no taskbar button";
-  EXPECT_EQ(window.text("formOmbrixMerger"), "");
+  wchar_t caption[64] = {};
+  GetWindowTextW(window.handle(), caption, 64);
+  EXPECT_EQ(fromWide(caption), form::kCaption);
 
   const std::pair<form::Kind, const wchar_t*> classes[] = {
       {form::Kind::Picture, L"static"}, {form::Kind::Label, L"static"},
@@ -136,6 +138,19 @@ TEST_F(Win32Window, ButtonsRunTheHandlers) {
   SendMessageW(window.handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window.control("Label4")), STN_CLICKED),
                reinterpret_cast<LPARAM>(window.control("Label4")));
   EXPECT_THAT(shell.opened, ElementsAre("https://quillane.example/"));
+}
+
+TEST_F(Win32Window, MovedToAMonitorOfAnotherDpiItScalesItsLayout) {
+  RECT suggested{10, 20, 600, 450};
+  SendMessageW(window.handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window.dpi(), 144);
+  RECT client{};
+  GetClientRect(window.handle(), &client);
+  EXPECT_EQ(client.right, form::pixels(form::kClientTwips.width, 144));
+  EXPECT_EQ(client.bottom, form::pixels(form::kClientTwips.height, 144));
+  for (const char* name : {"Command1", "Option3"}) {
+    EXPECT_EQ(placeOf(window.control(name)), form::pixels(form::control(name).twips, 144)) << name;
+  }
 }
 
 // Builds what Explorer hands a window when a file is dropped on it at a point of its client area.
@@ -247,6 +262,10 @@ TEST(Win32Dialogs, FillTheRecordAsThePlatformDefinesIt) {
   EXPECT_EQ(lastCall.filter, std::wstring(L"Ombrix Ini File (*.ini)\0*.ini\0\0", 31));
   EXPECT_EQ(lastCall.title, L"Save merged ini as");
   EXPECT_EQ(lastCall.initialDir, L"C:\\Spiele\\Ömer.ini");
+
+  const std::wstring fullLength(kNameBufferLength, L'x');
+  answer = fullLength.c_str();
+  EXPECT_EQ(OpenDialog(platform, nullptr, "", "", ""), std::string(kNameBufferLength, 'x'));
 
   answer = nullptr;
   EXPECT_EQ(OpenDialog(platform, nullptr, form::kBrowseFilter, form::kBrowseTitle, form::kBrowseStartFolder),

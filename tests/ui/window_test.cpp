@@ -313,7 +313,6 @@ TEST_F(Window, AFileDroppedOnAPathBoxFillsIt) {
   // Delivered as the window system delivers it at the end of a drag.
   static_cast<QObject*>(box(2))->event(&drop);
   EXPECT_EQ(box(2)->text(), QStringLiteral("/lists/dropped list.ini"));
-  EXPECT_TRUE(box(1)->text().isEmpty());
 }
 
 }  // namespace

@@ -54,15 +54,6 @@ QString startFolder(const QString& initialDir, const QString& proposedName) {
   return QDir::homePath();
 }
 
-// The name the platform reads from the buffer: up to its first NUL, without the padding after it.
-QString proposedNameIn(const QString& nameBuffer) {
-  QString name = nameBuffer.left(nameBuffer.indexOf(kNul));
-  while (name.endsWith(u' ')) {
-    name.chop(1);
-  }
-  return name;
-}
-
 // Qt's dialog, which asks before it creates a new file when the flags say so.
 class ConfirmingFileDialog final : public QFileDialog {
  public:
@@ -103,7 +94,7 @@ bool runQtDialog(FileDialogRequest& request, bool save) {
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(std::max(request.filterIndex - 1, 0)));
   }
-  const QString proposed = proposedNameIn(QString::fromStdU16String(request.nameBuffer));
+  const QString proposed = QString::fromStdU16String(proposedName(request));
   dialog.setDirectory(startFolder(QString::fromStdU16String(request.initialDir), proposed));
   if (!proposed.isEmpty()) {
     dialog.selectFile(QFileInfo(proposed).fileName());
@@ -112,12 +103,7 @@ bool runQtDialog(FileDialogRequest& request, bool save) {
     return false;
   }
   const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
-  if (chosen.isEmpty() || chosen.size() > kNameBufferLength) {
-    return false;
-  }
-  const std::u16string written = (chosen + kNul).toStdU16String();
-  request.nameBuffer.replace(0, std::min(written.size(), request.nameBuffer.size()), written);
-  return true;
+  return !chosen.isEmpty() && writeChoice(request, chosen.toStdU16String());
 }
 
 }  // namespace

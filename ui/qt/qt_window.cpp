@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "ui/form_description.h"
@@ -31,35 +31,38 @@ QRect pixelRect(const form::Rect& twips) {
   return {pixels.left, pixels.top, pixels.width, pixels.height};
 }
 
-// The local file a drag carries, if it carries exactly one.
-QString droppedFile(const QMimeData* data) {
-  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) {
-    return {};
+// The local files a drag carries.
+std::vector<std::string> droppedFiles(const QMimeData* data) {
+  std::vector<std::string> files;
+  for (const QUrl& url : data != nullptr ? data->urls() : QList<QUrl>()) {
+    if (url.isLocalFile()) {
+      files.push_back(QDir::toNativeSeparators(url.toLocalFile()).toStdString());
+    }
   }
-  return QDir::toNativeSeparators(data->urls()[0].toLocalFile());
+  return files;
 }
 
-// A path box: a file dragged from the file manager onto it fills it with the file's path.
+// A path box takes files dragged from the file manager; the form decides what a drop does.
 class PathBox final : public QLineEdit {
  public:
   using QLineEdit::QLineEdit;
+  std::function<void(const std::vector<std::string>&)> filesDropped;
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override {
-    droppedFile(event->mimeData()).isEmpty() ? QLineEdit::dragEnterEvent(event)
-                                             : event->acceptProposedAction();
+    droppedFiles(event->mimeData()).empty() ? QLineEdit::dragEnterEvent(event)
+                                            : event->acceptProposedAction();
   }
   void dragMoveEvent(QDragMoveEvent* event) override {
-    droppedFile(event->mimeData()).isEmpty() ? QLineEdit::dragMoveEvent(event)
-                                             : event->acceptProposedAction();
+    droppedFiles(event->mimeData()).empty() ? QLineEdit::dragMoveEvent(event) : event->acceptProposedAction();
   }
   void dropEvent(QDropEvent* event) override {
-    const QString file = droppedFile(event->mimeData());
-    if (file.isEmpty()) {
+    const std::vector<std::string> files = droppedFiles(event->mimeData());
+    if (files.empty() || !filesDropped) {
       QLineEdit::dropEvent(event);
       return;
     }
-    setText(file);
+    filesDropped(files);
     event->acceptProposedAction();
   }
 };
@@ -118,7 +121,7 @@ QtMergerWindow::QtMergerWindow(const WindowServices& services, QWidget* parent)
   const form::Rect client = form::pixels(form::kClientTwips);
   setFixedSize(client.width, client.height);
   setFont(dialogFontThatFits(font(), toQString(form::kDescription),
-                             pixelRect(form::control("Label1").twips).size()));
+                             pixelRect(form::control(form::kDescriptionLabel).twips).size()));
   createControls();
   styleControls();
   connectHandlers();
@@ -138,7 +141,7 @@ void QtMergerWindow::createControls() {
 }
 
 void QtMergerWindow::styleControls() {
-  auto* description = static_cast<QLabel*>(widget("Label1"));
+  auto* description = static_cast<QLabel*>(widget(form::kDescriptionLabel));
   description->setWordWrap(true);
   description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -163,22 +166,25 @@ void QtMergerWindow::connectHandlers() {
   for (int index = 1; index <= 2; ++index) {
     connect(static_cast<QPushButton*>(widget(form::browseButton(index))), &QPushButton::clicked, this,
             [this, index] { form_.btnBrowse_Click(index); });
+    static_cast<PathBox*>(widget(form::textBox(index)))->filesDropped =
+        [this, index](const std::vector<std::string>& files) { form_.filesDropped(index, files); };
   }
-  connect(static_cast<QPushButton*>(widget("Command1")), &QPushButton::clicked, this,
+  connect(static_cast<QPushButton*>(widget(form::kMergeButton)), &QPushButton::clicked, this,
           [this] { form_.Command1_Click(); });
 }
 
 // Labels keep a tab position but take no focus, so only the controls that do are chained.
 void QtMergerWindow::setTabOrderFromDescription() {
-  std::vector<const form::Control*> order;
-  for (const form::Control& control : form::kControls) {
-    if (control.tab && (widget(control.name)->focusPolicy() & Qt::TabFocus) != 0) {
-      order.push_back(&control);
+  QWidget* previous = nullptr;
+  for (const form::Control* control : form::controlsInTabOrder()) {
+    QWidget* next = widget(control->name);
+    if (!control->tab || (next->focusPolicy() & Qt::TabFocus) == 0) {
+      continue;
     }
-  }
-  std::sort(order.begin(), order.end(), [](const auto* a, const auto* b) { return *a->tab < *b->tab; });
-  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
-    QWidget::setTabOrder(widget(order[i]->name), widget(order[i + 1]->name));
+    if (previous != nullptr) {
+      QWidget::setTabOrder(previous, next);
+    }
+    previous = next;
   }
 }
 

@@ -2,12 +2,15 @@
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 // clang-format on
 
 #include "ui/win32/win32_services.h"
 #include "ui/win32/win32_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // The shell and the file dialogs may hand work to COM objects on this thread.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
 

@@ -19,20 +19,6 @@ int controlId(const form::Control& control) {
   return kFirstControlId + static_cast<int>(&control - form::kControls.data());
 }
 
-// The controls in the order that Tab visits them, which is the order Windows keeps them in, from the top
-// down: labels overlap the boxes under them by a few pixels and stay below them. The picture, which has no
-// tab position, comes last.
-std::vector<const form::Control*> inTabOrder() {
-  std::vector<const form::Control*> order;
-  for (const form::Control& control : form::kControls) {
-    order.push_back(&control);
-  }
-  std::stable_sort(order.begin(), order.end(), [](const form::Control* a, const form::Control* b) {
-    return a->tab.value_or(1000) < b->tab.value_or(1000);
-  });
-  return order;
-}
-
 struct WindowKind {
   const wchar_t* className;
   DWORD style;
@@ -90,7 +76,7 @@ int wrappedHeight(HWND window, HFONT font, const std::wstring& text, int width) 
 // description fits, so that every text keeps to its box.
 HFONT dialogFontThatFits(HWND window, int dpi) {
   const std::wstring description = toWide(form::kDescription);
-  const form::Rect box = form::pixels(form::control("Label1").twips, dpi);
+  const form::Rect box = form::pixels(form::control(form::kDescriptionLabel).twips, dpi);
   const int largest = pointsToPixels(8, dpi);
   const int smallest = pointsToPixels(6.5, dpi);
   for (int pixels = largest;; --pixels) {
@@ -116,6 +102,9 @@ LRESULT CALLBACK frameProcedure(HWND frame, UINT message, WPARAM wParam, LPARAM 
     case WM_CTLCOLORBTN:
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(frame, frameProcedure, 0);
+      return DefSubclassProc(frame, message, wParam, lParam);
     default:
       return DefSubclassProc(frame, message, wParam, lParam);
   }
@@ -166,7 +155,9 @@ bool Win32MergerWindow::create() {
 }
 
 void Win32MergerWindow::createControls() {
-  for (const form::Control* control : inTabOrder()) {
+  // Windows keeps the controls in the order Tab visits them, from the top down: labels overlap the boxes
+  // under them by a few pixels and stay below them.
+  for (const form::Control* control : form::controlsInTabOrder()) {
     const WindowKind kind = kindOf(*control);
     HWND parent = control->parent.empty() ? window_ : this->control(control->parent);
     const std::wstring text = toWide(control->text);
@@ -223,6 +214,16 @@ void Win32MergerWindow::resizeClientArea() {
   AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExtendedStyle, static_cast<UINT>(dpi_));
   SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Where the frame does not scale with the DPI as the calculation expects (Wine's does not), the
+  // difference is made up once from the client area the window really has.
+  RECT actual{};
+  GetClientRect(window_, &actual);
+  GetWindowRect(window_, &frame);
+  if (actual.right != client.width || actual.bottom != client.height) {
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + client.width - actual.right,
+                 frame.bottom - frame.top + client.height - actual.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void Win32MergerWindow::showCentred() {
@@ -350,7 +351,7 @@ void Win32MergerWindow::onCommand(int id, int notification) {
     form_.btnBrowse_Click(1);
   } else if (notification == BN_CLICKED && name == form::browseButton(2)) {
     form_.btnBrowse_Click(2);
-  } else if (notification == BN_CLICKED && name == "Command1") {
+  } else if (notification == BN_CLICKED && name == form::kMergeButton) {
     form_.Command1_Click();
   } else if (notification == STN_CLICKED && name == form::kCreditLabel) {
     form_.Label4_Click();
@@ -366,10 +367,14 @@ void Win32MergerWindow::onDropFiles(HDROP drop) {
     RECT place{};
     GetWindowRect(box, &place);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
-    if (PtInRect(&place, point) && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) >= 1) {
-      std::wstring file(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
-      file.resize(DragQueryFileW(drop, 0, file.data(), static_cast<UINT>(file.size())));
-      SetWindowTextW(box, file.c_str());
+    if (PtInRect(&place, point)) {
+      std::vector<std::string> files;
+      for (UINT i = 0; i < DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); ++i) {
+        std::wstring file(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        file.resize(DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
+        files.push_back(fromWide(file));
+      }
+      form_.filesDropped(index, files);
     }
   }
   DragFinish(drop);
