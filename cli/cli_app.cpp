@@ -52,6 +52,7 @@ constexpr std::string_view kHelp =
     "  --undo FILE      after an in-place merge of FILE: put its backup back over it, and keep\n"
     "                   the merged version as FILE with the extension .merged\n"
     "  -h, --help       this text\n"
+    "  --version        the version of ombrix-merge\n"
     "\n"
     "A merge prints \"N lines changed.\", the number of key lines written (with --dry-run and\n"
     "--report followed by \"M effective changes.\").\n"
@@ -68,6 +69,7 @@ struct CliOptions {
   std::optional<fs::path> output;
   bool quiet = false;
   bool help = false;
+  bool version = false;
   std::vector<std::string> files;
 };
 
@@ -93,7 +95,7 @@ std::optional<std::string> checkCombination(const CliOptions& options) {
     return options.files.empty() ? std::nullopt
                                  : std::optional<std::string>("--check and --undo take one file");
   }
-  if (!options.help && options.files.size() != 2) {
+  if (!options.help && !options.version && options.files.size() != 2) {
     return "expected NEW_KEYS and FILE_TO_UPDATE";
   }
   if (options.dryRun && options.report) {
@@ -128,6 +130,8 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
       onlyFiles = true;
     } else if (arg == "-h" || arg == "--help") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "-q" || arg == "--quiet") {
       options.quiet = true;
     } else if (arg.starts_with("--policy")) {
@@ -275,6 +279,10 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (const std::optional<std::string> problem = parseArgs(args, options)) {
     err << kProgram << ": " << *problem << '\n' << kUsage << "Try 'ombrix-merge --help'.\n";
     return kExitUsage;
+  }
+  if (options.version) {
+    out << kProgram << ' ' << kVersion << '\n';
+    return kExitSuccess;
   }
   if (options.help) {
     out << kUsage << '\n' << kHelp;

@@ -9,6 +9,9 @@
 
 namespace ombrix {
 
+// The project's version, set once in CMakeLists.txt.
+inline constexpr char kVersion[] = OMBRIX_VERSION;
+
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;

@@ -2,7 +2,8 @@
 # Sets up a fresh machine, builds everything with warnings as errors and runs the whole test suite, the
 # window's tests included (offscreen, and the real window in a virtual X display); then builds it again
 # with AddressSanitizer and UndefinedBehaviorSanitizer and runs the whole suite once more; then runs each
-# fuzzer for a minute (FUZZ_SECONDS); then builds for Windows and runs the tests under Wine.
+# fuzzer for a minute (FUZZ_SECONDS); then builds for Windows and runs the tests under Wine; then makes the
+# packages and installs, runs and removes each of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +20,6 @@ ctest --preset asan -j2
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 scripts/test-windows.sh
+
+scripts/package.sh
+scripts/test-packages.sh

@@ -85,6 +85,7 @@ TEST_F(Cli, HelpDescribesTheOptions) {
   EXPECT_EQ(result.status, kExitSuccess);
   EXPECT_THAT(result.out, StartsWith("Usage: ombrix-merge"));
   EXPECT_THAT(result.out, HasSubstr("keep-existing"));
+  EXPECT_EQ(run({"--version"}).out, "ombrix-merge " OMBRIX_VERSION "\n");
 }
 
 TEST_F(Cli, UnusableFilesAreNamedAndNothingIsWritten) {
