@@ -6,14 +6,18 @@
 
 namespace ombrix {
 
+// FNV-1a over the folded bytes, last byte first.
+void HeaderIndex::BackwardHash::add(char byte) {
+  hash_ ^= foldCase(static_cast<unsigned char>(byte));
+  hash_ *= 1099511628211ULL;
+}
+
 std::uint64_t HeaderIndex::hashOf(std::string_view name) {
-  // FNV-1a over the folded bytes.
-  std::uint64_t hash = 14695981039346656037ULL;
-  for (const char c : name) {
-    hash ^= foldCase(static_cast<unsigned char>(c));
-    hash *= 1099511628211ULL;
+  BackwardHash hash;
+  for (auto c = name.rbegin(); c != name.rend(); ++c) {
+    hash.add(*c);
   }
-  return hash;
+  return hash.value();
 }
 
 void HeaderIndex::reserve(std::size_t names) {
@@ -82,11 +86,14 @@ bool HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
     }
   } else {
     std::vector<std::uint32_t>& list = lists_[slot.value];
-    const auto place = std::lower_bound(list.begin(), list.end(), paragraph);
-    if (place == list.end() || *place != paragraph) {
+    // Paragraphs are filed in ascending order while the text is read.
+    if (list.back() < paragraph) {
+      list.push_back(paragraph);
+    } else if (const auto place = std::lower_bound(list.begin(), list.end(), paragraph);
+               place == list.end() || *place != paragraph) {
       list.insert(place, paragraph);
-      slot.count = static_cast<std::uint32_t>(list.size());
     }
+    slot.count = static_cast<std::uint32_t>(list.size());
   }
   return false;
 }

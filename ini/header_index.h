@@ -18,7 +18,19 @@ namespace ombrix {
 class HeaderIndex {
  public:
   // The hash of a name with its letter case folded, so that names equal without regard to case share it.
+  // It is taken from the name's last byte to its first: a header text is read back from its "]", and every
+  // "[" met on the way starts a name the text can stand for, whose hash is then at hand.
   static std::uint64_t hashOf(std::string_view name);
+
+  // The hash of a name built byte by byte from its end: hashOf(name) once every byte was added, last first.
+  class BackwardHash {
+   public:
+    void add(char byte);
+    std::uint64_t value() const { return hash_; }
+
+   private:
+    std::uint64_t hash_ = 14695981039346656037ULL;
+  };
 
   void reserve(std::size_t names);
   // Files the paragraph under hash. True when no paragraph was filed under hash before.

@@ -18,18 +18,13 @@ bool holdsLineBreakByte(std::string_view text) {
   return findSpecialBytes(text).lineBreak;
 }
 
-// The part of a section name that the index files it under: what follows its last "[". In the text, a
-// header's name starts after the "[" that stands last before its "]" on that line, so this is the part of
-// the name that the index could see there.
-std::string_view indexedPart(std::string_view section) {
-  const std::size_t bracket = section.rfind('[');
-  return bracket == npos ? section : section.substr(bracket + 1);
-}
-
 // Whether a line break at at (known to be CR) starts the line of key: LF, the key (letter case ignored), "=".
-// The "=" is tested first: it rules out most lines at once.
+// The "=" is tested first: it rules out most lines at once; then the key's last byte, which tells apart the
+// keys of a large section, named alike and as long as each other.
 bool startsKeyLine(const char* at, std::string_view key) {
   return at[kCrLf.size() + key.size()] == '=' && at[1] == '\n' &&
+         (key.empty() || foldCase(static_cast<unsigned char>(at[kCrLf.size() + key.size() - 1])) ==
+                             foldCase(static_cast<unsigned char>(key.back()))) &&
          equalsIgnoringCase({at + kCrLf.size(), key.size()}, key);
 }
 
@@ -120,46 +115,37 @@ char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
   return target;
 }
 
-// The name of the header text whose "]" stands at bracket (a CR follows it), or nothing: the name starts
-// after the last "[" before it on its line, and holds no CR or LF.
-std::optional<std::string_view> headerNameBefore(const char* lineStart, const char* bracket) {
-  const char* open = bracket;
-  while (open != lineStart && open[-1] != '[' && open[-1] != '\r' && open[-1] != '\n') {
-    --open;
-  }
-  if (open == lineStart || open[-1] != '[') {
-    return std::nullopt;
-  }
-  return std::string_view(open, static_cast<std::size_t>(bracket - open));
-}
-
-// Names take far more room than their paragraph only in a hostile file (many "]" CR after one "[" on a
-// line); the document then leaves the text to the whole-text functions.
-bool tooManyNameBytes(std::size_t nameBytes, std::size_t paragraphSize) {
-  return nameBytes > 2 * paragraphSize + 1024;
-}
-
-// Calls visit with the name of every header text in content ("[" name "]" CR). Returns false, having
-// visited only some names, when there are too many name bytes.
+// Calls visit(hash, leading) for every name that the header text whose "]" stands at bracket (a CR follows
+// it) can stand for: each "[" before the "]" on its line starts one, and a name holds no CR or LF. hash is
+// HeaderIndex::hashOf(name); leading says that the "[" is at begin, where the paragraph starts. The walk goes
+// back from the "]" to the line break before it, so the walks of all header texts together read each byte
+// of the text at most once, however many "[" the lines hold.
 template <typename Visit>
-bool forEachHeaderName(std::string_view content, Visit visit) {
-  std::size_t nameBytes = 0;
+void forEachNameOfHeader(const char* begin, const char* bracket, Visit visit) {
+  HeaderIndex::BackwardHash hash;
+  for (const char* at = bracket; at != begin;) {
+    --at;
+    if (*at == '\r' || *at == '\n') {
+      return;
+    }
+    if (*at == '[') {
+      visit(hash.value(), at == begin);
+    }
+    hash.add(*at);
+  }
+}
+
+// The same for every header text ("]" CR) in content.
+template <typename Visit>
+void forEachHeaderName(std::string_view content, Visit visit) {
   const char* const begin = content.data();
   const char* const end = begin + content.size();
   for (const char* bracket = findByte(begin, end, ']'); bracket != end;
        bracket = findByte(bracket + 1, end, ']')) {
-    if (bracket + 1 == end || bracket[1] != '\r') {
-      continue;
-    }
-    if (const std::optional<std::string_view> name = headerNameBefore(begin, bracket)) {
-      nameBytes += name->size();
-      if (tooManyNameBytes(nameBytes, content.size())) {
-        return false;
-      }
-      visit(*name);
+    if (bracket + 1 != end && bracket[1] == '\r') {
+      forEachNameOfHeader(begin, bracket, visit);
     }
   }
-  return true;
 }
 
 // The load step's CR LF after the bytes, moving them to a larger block only when theirs has no room.
@@ -184,13 +170,15 @@ TextBlock copyWithRoom(std::string_view bytes) {
 
 // A merge into a large list moves some tenth of its text to the arena (the paragraphs that grew), so the
 // first block is about that size and later ones are rarely needed.
-IniDocument::IniDocument(TextBlock bytes)
+IniDocument::IniDocument(TextBlock bytes, std::size_t chunkBytes)
     : loaded_(withLoadedLineBreak(std::move(bytes))),
-      arena_(std::clamp<std::size_t>(loaded_.size() / 8, 64 * 1024, 8 * 1024 * 1024)) {
+      arena_(std::clamp<std::size_t>(loaded_.size() / 8, 64 * 1024, 8 * 1024 * 1024)),
+      chunkBytes_(std::max<std::size_t>(chunkBytes, 1)) {
   parse();
 }
 
-IniDocument::IniDocument(std::string_view bytes) : IniDocument(copyWithRoom(bytes)) {}
+IniDocument::IniDocument(std::string_view bytes, std::size_t chunkBytes)
+    : IniDocument(copyWithRoom(bytes), chunkBytes) {}
 
 // Paragraphs point into loaded_, which never changes its size from here on. One look at every CR finds both
 // the ends of the paragraphs (CR LF CR LF) and the header texts ("]" CR), whose names are then indexed.
@@ -199,8 +187,10 @@ void IniDocument::parse() {
   // A game's section is rarely under 64 bytes; reserving avoids copying the lists as they grow.
   paragraphs_.reserve(text.size() / 64 + 16);
   paragraphs_.assign(1, Paragraph{});
+  // Header texts are filed in batches, so that lines of many "[" (a name each) need no list of them all.
+  constexpr std::size_t kBatch = 64 * 1024;
   std::vector<FoundHeader> headers;
-  headers.reserve(text.size() / 64 + 16);
+  headers.reserve(std::min<std::size_t>(text.size() / 64 + 16, kBatch + 1024));
   std::size_t position = 0;
   // An edit adds at most one empty line to a paragraph read from the text. A text that paragraphs cannot
   // describe is left to the whole-text functions.
@@ -218,13 +208,12 @@ void IniDocument::parse() {
     const auto number = static_cast<std::uint32_t>(paragraphs_.size());
     const char* const begin = text.data() + position;
     std::size_t contentEnd = text.size();
-    std::size_t nameBytes = 0;
+    bool continued = false;
     for (std::size_t cr = text.find('\r', position); cr != npos; cr = text.find('\r', cr + 1)) {
       if (cr > position && text[cr - 1] == ']') {
-        if (const std::optional<std::string_view> name = headerNameBefore(begin, text.data() + cr - 1)) {
-          headers.push_back({HeaderIndex::hashOf(*name), number, name->data() == begin + 1});
-          nameBytes += name->size();
-        }
+        forEachNameOfHeader(begin, text.data() + cr - 1, [&](std::uint64_t hash, bool leading) {
+          headers.push_back({hash, number, leading});
+        });
       }
       // Every CR LF is a line break, so the first CR LF CR LF ends the paragraph's last line.
       if (text.size() - cr >= kEmptyLine.size() && text[cr + 1] == '\n' && text[cr + 2] == '\r' &&
@@ -232,20 +221,40 @@ void IniDocument::parse() {
         contentEnd = cr + kCrLf.size();
         break;
       }
+      // A long paragraph goes on in a new chunk after the line that reaches the chunk size.
+      if (cr + kCrLf.size() - position >= chunkBytes_ && text.size() - cr > kCrLf.size() &&
+          text[cr + 1] == '\n') {
+        contentEnd = cr + kCrLf.size();
+        continued = true;
+        break;
+      }
     }
     Paragraph& paragraph = paragraphs_.emplace_back();
+    paragraph.continued = continued;
     paragraph.data = loaded_.data() + position;
     paragraph.size = contentEnd - position;
     paragraph.capacity = paragraph.size;
-    describable = describable && !tooManyNameBytes(nameBytes, paragraph.size);
     position = contentEnd;
     countEmptyLines(paragraph);
+    if (headers.size() >= kBatch) {
+      // As many names again as in the text read so far, for a start.
+      headerIndex_.reserve(paragraphs_.size() * text.size() / position);
+      indexHeaders(headers);
+      headers.clear();
+    }
   }
   if (!describable) {  // not all paragraphs are read: the whole text is the loaded one
     wholeText_ = std::string(text);
     paragraphs_.clear();
+    headerIndex_.clear();
     return;
   }
+  runLast_.resize(paragraphs_.size());
+  for (std::size_t paragraph = paragraphs_.size(); paragraph-- > 0;) {
+    runLast_[paragraph] =
+        static_cast<std::uint32_t>(paragraphs_[paragraph].continued ? runLast_[paragraph + 1] : paragraph);
+  }
+  headerIndex_.reserve(paragraphs_.size());
   indexHeaders(headers);
 }
 
@@ -253,7 +262,6 @@ void IniDocument::parse() {
 // thousands of games, waiting for memory once per game would cost more than all the rest.
 void IniDocument::indexHeaders(const std::vector<FoundHeader>& headers) {
   constexpr std::size_t kAhead = 16;
-  headerIndex_.reserve(paragraphs_.size());
   for (std::size_t i = 0; i < headers.size(); ++i) {
     if (i + kAhead < headers.size()) {
       headerIndex_.prefetch(headers[i + kAhead].hash);
@@ -285,7 +293,7 @@ void IniDocument::writeTo(const std::function<void(std::string_view piece)>& emi
   const char* const loadedBegin = loaded_.data();
   const char* const loadedEnd = loadedBegin + loaded_.size();
   const char* runBegin = nullptr;
-  const char* runEnd = nullptr;  // after the content of the run's last paragraph
+  const char* runEnd = nullptr;   // after the content of the run's last paragraph
   std::size_t runEmptyLines = 0;  // after the run's last paragraph
   auto emitRun = [&] {
     if (runBegin != nullptr) {
@@ -332,24 +340,21 @@ std::string IniDocument::text() const {
   return text;
 }
 
-bool IniDocument::indexParagraph(std::size_t paragraph) {
+void IniDocument::indexParagraph(std::size_t paragraph) {
   const auto number = static_cast<std::uint32_t>(paragraph);
   Paragraph& p = paragraphs_[paragraph];
-  const char* const leadingName = p.data + 1;  // where the name of a header at the very start stands
   p.leadsWithFirstHeader = false;
-  return forEachHeaderName(p.content(), [&](std::string_view name) {
-    const bool firstHolder = headerIndex_.insert(HeaderIndex::hashOf(name), number);
-    if (name.data() == leadingName && firstHolder) {
+  forEachHeaderName(p.content(), [&](std::uint64_t hash, bool leading) {
+    if (headerIndex_.insert(hash, number) && leading) {
       p.leadsWithFirstHeader = true;
     }
   });
 }
 
-// The paragraph was indexed whole before, so its names are all visited here.
 void IniDocument::unindexParagraph(std::size_t paragraph) {
   const auto number = static_cast<std::uint32_t>(paragraph);
   forEachHeaderName(paragraphs_[paragraph].content(),
-                    [&](std::string_view name) { headerIndex_.erase(HeaderIndex::hashOf(name), number); });
+                    [&](std::uint64_t hash, bool) { headerIndex_.erase(hash, number); });
 }
 
 void IniDocument::fallBackToWholeText() {
@@ -357,6 +362,8 @@ void IniDocument::fallBackToWholeText() {
   lastHeader_.reset();
   paragraphs_.clear();
   headerIndex_.clear();
+  runLast_.clear();
+  runKeys_.clear();
 }
 
 // The keys of a section come one after another, so the same header is looked for many times in a row.
@@ -371,9 +378,9 @@ std::optional<IniDocument::HeaderPlace> IniDocument::searchHeader(std::string_vi
   const std::size_t next = lastFoundParagraph_ + 1;
   if (leadingHeadersTrusted_ && next < paragraphs_.size() && paragraphs_[next].leadsWithFirstHeader &&
       leadsWithHeader(next, section)) {
-    return remember(section, HeaderPlace{next, 0});
+    return remember(section, next, 0);
   }
-  const std::span<const std::uint32_t> holders = headerIndex_.find(HeaderIndex::hashOf(indexedPart(section)));
+  const std::span<const std::uint32_t> holders = headerIndex_.find(HeaderIndex::hashOf(section));
   scratchHeader_.resize(section.size() + 3);
   scratchHeader_.front() = '[';
   section.copy(scratchHeader_.data() + 1, section.size());
@@ -381,7 +388,7 @@ std::optional<IniDocument::HeaderPlace> IniDocument::searchHeader(std::string_vi
   for (const std::uint32_t paragraph : holders) {
     const std::size_t offset = findIgnoringCase(paragraphs_[paragraph].content(), scratchHeader_);
     if (offset != npos) {
-      return remember(section, HeaderPlace{paragraph, offset});
+      return remember(section, paragraph, offset);
     }
   }
   return std::nullopt;
@@ -394,12 +401,13 @@ bool IniDocument::leadsWithHeader(std::size_t paragraph, std::string_view sectio
          equalsIgnoringCase(content.substr(1, section.size()), section);
 }
 
-std::optional<IniDocument::HeaderPlace> IniDocument::remember(std::string_view section,
-                                                              HeaderPlace place) const {
+// The next section looked for usually leads the paragraph after the block of this one.
+std::optional<IniDocument::HeaderPlace> IniDocument::remember(std::string_view section, std::size_t paragraph,
+                                                              std::size_t offset) const {
   lastHeaderSection_.assign(section);
-  lastHeader_ = place;
-  lastFoundParagraph_ = place.paragraph;
-  return place;
+  lastHeader_ = HeaderPlace{paragraph, offset, runLast_[paragraph]};
+  lastFoundParagraph_ = lastHeader_->runLast;
+  return lastHeader_;
 }
 
 std::string_view IniDocument::readKey(std::string_view section, std::string_view key) const {
@@ -417,13 +425,13 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   if (!place) {
     return {};
   }
-  // The block with a CR LF appended is exactly the paragraph's content from the header on.
-  const std::string_view content = paragraphs_[place->paragraph].content();
-  const std::size_t keyBreak = findKeyLine(content, place->offset, key);
-  if (keyBreak == npos) {
+  // The block with a CR LF appended is exactly the run's content from the header on.
+  const std::optional<KeyLinePlace> line = findKeyInBlock(*place, key);
+  if (!line) {
     return {};
   }
-  const std::size_t valueBegin = keyBreak + kCrLf.size() + key.size() + 1;
+  const std::string_view content = paragraphs_[line->paragraph].content();
+  const std::size_t valueBegin = line->lineBegin + key.size() + 1;
   return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
 }
 
@@ -475,43 +483,44 @@ void IniDocument::saveInWholeText(std::string_view section, std::string_view key
   change_ = describeChange(before.sectionFound, before.keyFound, oldValue_, value);
 }
 
-// The block runs from the header to the end of the paragraph's last line; after the edit the paragraph is
-// followed by one empty line, or by two when the block's rebuilt last line kept its own line break.
+// The block runs from the header to the end of its run's last line; after the edit the run is followed by
+// one empty line, or by two when the block's rebuilt last line kept its own line break.
 void IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
-                                   SpecialBytes keyBytes, bool newLineHasBracket) {
-  Paragraph& p = paragraphs_[place.paragraph];
+                              SpecialBytes keyBytes, bool newLineHasBracket) {
+  const std::optional<KeyLinePlace> found = findKeyInBlock(place, key);
+  const std::size_t chunk = found ? found->paragraph : place.runLast;
+  Paragraph& p = paragraphs_[chunk];
   const std::string_view content = p.content();
-  const std::size_t blockEnd = content.size() - kCrLf.size();
-  const std::size_t keyBreak = findKeyLine(content, place.offset, key);
   // The lines replaced: the key's line with its line break, or nothing when the key is added at the end.
   std::size_t replacedBegin = content.size();
   std::size_t replacedEnd = content.size();
   // The replaced line's key is the key in another letter case, and brackets have no other case.
   bool replacedHasBracket = false;
-  if (keyBreak != npos) {
-    replacedBegin = keyBreak + kCrLf.size();
+  if (found) {
+    replacedBegin = found->lineBegin;
     const LineEnd lineEnd = findLineEnd(content, replacedBegin + key.size() + 1);
     replacedEnd = lineEnd.lineBreak + kCrLf.size();
     replacedHasBracket = keyBytes.bracket || lineEnd.bracket;
   }
-  const bool lastLineReplaced = keyBreak != npos && replacedEnd == blockEnd + kCrLf.size();
-  p.emptyLines = lastLineReplaced ? 2 : 1;
+  const bool lastLineReplaced =
+      found && replacedEnd == content.size() && restOfRunIsEmpty(chunk, place.runLast);
+  paragraphs_[place.runLast].emptyLines = lastLineReplaced ? 2 : 1;
   const std::string_view replaced = content.substr(replacedBegin, replacedEnd - replacedBegin);
   if (trackChanges_) {
-    if (keyBreak != npos) {
+    if (found) {
       const std::size_t valueBegin = key.size() + 1;
       oldValue_.assign(replaced.substr(valueBegin, replaced.size() - valueBegin - kCrLf.size()));
     }
-    change_ = describeChange(true, keyBreak != npos, oldValue_, value);
+    change_ = describeChange(true, found.has_value(), oldValue_, value);
   }
   // A line written again as it stands leaves the content as it is; only the empty lines after it change.
-  if (!value.empty() && keyBreak != npos && isLine(replaced, key, value)) {
+  if (!value.empty() && found && isLine(replaced, key, value)) {
     return;
   }
   // Header texts can only appear or disappear with a line holding a bracket.
   const bool headersMayChange = newLineHasBracket || replacedHasBracket;
   if (headersMayChange) {
-    unindexParagraph(place.paragraph);
+    unindexParagraph(chunk);
     leadingHeadersTrusted_ = false;
   }
   if (value.empty()) {
@@ -519,15 +528,125 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   } else {
     replaceInParagraph(p, replacedBegin, replacedEnd, {key, "=", value, kCrLf});
   }
+  // A replaced line keeps its key; a removed or an added one may change which chunks hold it.
+  if (found.has_value() == value.empty()) {
+    noteKeyLine(place, chunk, key, !value.empty());
+  }
 
-  // A header found earlier keeps its place unless it stands after the edit in this paragraph, or the
-  // headers themselves changed.
+  // A header found earlier keeps its place unless it stands after the edit in this chunk, or the headers
+  // themselves changed.
   if (headersMayChange ||
-      (lastHeader_ && lastHeader_->paragraph == place.paragraph && lastHeader_->offset > replacedBegin)) {
+      (lastHeader_ && lastHeader_->paragraph == chunk && lastHeader_->offset > replacedBegin)) {
     lastHeader_.reset();
   }
-  if (headersMayChange && !indexParagraph(place.paragraph)) {
-    fallBackToWholeText();
+  if (headersMayChange) {
+    indexParagraph(chunk);
+  }
+}
+
+// The block's last line is the last line of the last chunk that still has lines.
+bool IniDocument::restOfRunIsEmpty(std::size_t paragraph, std::size_t runLast) const {
+  for (std::size_t next = paragraph + 1; next <= runLast; ++next) {
+    if (paragraphs_[next].size > 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A key line in a chunk of the block: after the header in the header's chunk; in a chunk that goes on from
+// the one before it, its first line too, since a line break ends the chunk before.
+std::optional<std::size_t> IniDocument::findKeyInChunk(std::size_t paragraph, const HeaderPlace& place,
+                                                       std::string_view key) const {
+  const std::string_view content = paragraphs_[paragraph].content();
+  if (paragraph != place.paragraph && content.size() > key.size() && content[key.size()] == '=' &&
+      equalsIgnoringCase(content.substr(0, key.size()), key)) {
+    return 0;
+  }
+  const std::size_t keyBreak = findKeyLine(content, paragraph == place.paragraph ? place.offset : 0, key);
+  return keyBreak == npos ? std::nullopt : std::optional<std::size_t>(keyBreak + kCrLf.size());
+}
+
+std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const HeaderPlace& place,
+                                                                     std::string_view key) const {
+  auto in = [&](std::size_t paragraph) -> std::optional<KeyLinePlace> {
+    if (const std::optional<std::size_t> line = findKeyInChunk(paragraph, place, key)) {
+      return KeyLinePlace{paragraph, *line};
+    }
+    return std::nullopt;
+  };
+  if (const RunKeys* keys = keysOfRun(place)) {
+    const std::span<const std::uint32_t> holders =
+        keys->find(HeaderIndex::hashOf(key.substr(0, key.find('='))));
+    for (auto chunk = std::lower_bound(holders.begin(), holders.end(), place.paragraph);
+         chunk != holders.end(); ++chunk) {
+      if (const std::optional<KeyLinePlace> found = in(*chunk)) {
+        return found;
+      }
+    }
+    return std::nullopt;
+  }
+  for (std::size_t paragraph = place.paragraph; paragraph <= place.runLast; ++paragraph) {
+    if (const std::optional<KeyLinePlace> found = in(paragraph)) {
+      return found;
+    }
+  }
+  return std::nullopt;
+}
+
+// The key index of a run of many chunks, made the first time a key is looked for in it: every line is filed
+// under the name before its first "=", which is what any key its line can match begins with up to its own
+// first "=". Lines whose name holds a line break byte match no key the paragraphs take.
+IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
+  constexpr std::size_t kIndexedRunChunks = 8;
+  if (place.runLast - place.paragraph < kIndexedRunChunks - 1 &&
+      !runKeys_.contains(static_cast<std::uint32_t>(place.runLast))) {
+    return nullptr;
+  }
+  const auto [run, made] = runKeys_.try_emplace(static_cast<std::uint32_t>(place.runLast));
+  if (!made) {
+    return &run->second;
+  }
+  std::size_t first = place.runLast;
+  while (first > 0 && paragraphs_[first - 1].continued) {
+    --first;
+  }
+  run->second.reserve((place.runLast + 1 - first) * chunkBytes_ / 16);
+  for (std::size_t paragraph = first; paragraph <= place.runLast; ++paragraph) {
+    const std::string_view content = paragraphs_[paragraph].content();
+    for (std::size_t line = 0; line < content.size();) {
+      const std::size_t lineEnd = findCrLf(content, line);
+      const std::string_view text = content.substr(line, lineEnd - line);
+      const std::size_t equals = text.find('=');
+      if (equals != npos && !holdsLineBreakByte(text.substr(0, equals))) {
+        run->second.insert(HeaderIndex::hashOf(text.substr(0, equals)),
+                           static_cast<std::uint32_t>(paragraph));
+      }
+      line = lineEnd + kCrLf.size();
+    }
+  }
+  return &run->second;
+}
+
+// Keeps the run's key index true after a line of key was added to or removed from the chunk.
+void IniDocument::noteKeyLine(const HeaderPlace& place, std::size_t paragraph, std::string_view key,
+                              bool added) {
+  const auto run = runKeys_.find(static_cast<std::uint32_t>(place.runLast));
+  if (run == runKeys_.end()) {
+    return;
+  }
+  const std::string_view name = key.substr(0, key.find('='));
+  const std::uint64_t hash = HeaderIndex::hashOf(name);
+  if (added) {
+    run->second.insert(hash, static_cast<std::uint32_t>(paragraph));
+    return;
+  }
+  // Another line of the chunk may begin with the same name.
+  const std::string_view content = paragraphs_[paragraph].content();
+  const bool firstLineHolds = content.size() > name.size() && content[name.size()] == '=' &&
+                              equalsIgnoringCase(content.substr(0, name.size()), name);
+  if (!firstLineHolds && findKeyLine(content, 0, name) == npos) {
+    run->second.erase(hash, static_cast<std::uint32_t>(paragraph));
   }
 }
 
@@ -559,9 +678,8 @@ void IniDocument::appendSection(std::string_view section, std::string_view key, 
   Paragraph& added = paragraphs_.emplace_back();
   added.emptyLines = 1;
   replaceInParagraph(added, 0, 0, {"[", section, "]", kCrLf, key, "=", value, kCrLf});
-  if (!indexParagraph(paragraphs_.size() - 1)) {
-    fallBackToWholeText();
-  }
+  runLast_.push_back(static_cast<std::uint32_t>(paragraphs_.size() - 1));
+  indexParagraph(paragraphs_.size() - 1);
 }
 
 }  // namespace ombrix

@@ -7,13 +7,19 @@
 // The text is kept as paragraphs: a paragraph is a run of non-empty lines followed by its empty lines (the
 // first paragraph holds only the empty lines at the start of the text). A section block always lies inside
 // one paragraph, every edit changes one paragraph, new sections are appended as new paragraphs, and
-// paragraphs are never merged or split, so their numbers stay valid. An index maps the name in each header
-// text ("[" name "]" CR, wherever it stands) to the paragraphs that hold it, so a header is found without
-// searching from the start of the text. Paragraphs are edited where the loaded bytes hold them; one that
-// grows moves to the document's arena.
+// paragraphs are never merged or split, so their numbers stay valid. An index maps every name that a header
+// text ("[" name "]" CR, wherever it stands) can stand for to the paragraphs that hold it: a line holds one
+// name for each "[" before its "]", so "[Game (U) [!]]" is filed under "Game (U) [!]" and under "!]". A
+// header is found without searching from the start of the text, however many names share a bracket tag.
+// Paragraphs are edited where the loaded bytes hold them; one that grows moves to the document's arena.
 //
-// Inputs the paragraphs cannot describe (names or values holding CR or LF) or that would make the index
-// grow out of proportion switch the document to the whole-text functions, with the same results.
+// A paragraph longer than a few kilobytes (one section of thousands of keys) is read as a run of chunks of
+// whole lines, each a paragraph of its own that the next one continues: an edit moves the bytes of one chunk,
+// not the rest of the section, and a run of many chunks keeps an index of the keys its lines begin with, so
+// that a key is found without reading the section from its header.
+//
+// Inputs the paragraphs cannot describe (names or values holding CR or LF, runs of billions of empty lines)
+// switch the document to the whole-text functions, with the same results.
 //
 // Reading reuses buffers of the document, so a document must not be used from two threads at once.
 
@@ -24,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ini/byte_search.h"
@@ -36,8 +43,10 @@ namespace ombrix {
 class IniDocument {
  public:
   // bytes: the file as read; the load step's final CR LF is added here, in place when the block has room.
-  explicit IniDocument(TextBlock bytes);
-  explicit IniDocument(std::string_view bytes);
+  // chunkBytes: the size from which a paragraph's lines go on in a new chunk; tests set it low.
+  static constexpr std::size_t kChunkBytes = 512;
+  explicit IniDocument(TextBlock bytes, std::size_t chunkBytes = kChunkBytes);
+  explicit IniDocument(std::string_view bytes, std::size_t chunkBytes = kChunkBytes);
   IniDocument(const IniDocument&) = delete;
   IniDocument& operator=(const IniDocument&) = delete;
 
@@ -58,6 +67,11 @@ class IniDocument {
 
   // False once the document has fallen back to the whole-text functions.
   bool indexed() const { return !wholeText_.has_value(); }
+  // How many paragraphs the index names for a section: a lookup that the next paragraph does not answer
+  // searches these, and no more.
+  std::size_t paragraphsNamedFor(std::string_view section) const {
+    return headerIndex_.find(HeaderIndex::hashOf(section)).size();
+  }
 
  private:
   // A paragraph's bytes lie in the loaded text, where it may shrink but not grow, or in the arena once an
@@ -71,14 +85,25 @@ class IniDocument {
     std::uint32_t emptyLines = 0;
     // The paragraph starts with a header text whose name no earlier paragraph holds a header text of.
     bool leadsWithFirstHeader = false;
+    // The paragraph is a chunk whose lines go on in the next paragraph, without an empty line between.
+    bool continued = false;
     // Non-empty lines, each ending in CR LF; empty for the first paragraph.
     std::string_view content() const { return {data, size}; }
   };
 
   struct HeaderPlace {
     std::size_t paragraph;
-    std::size_t offset;  // of the "[" in the paragraph's content
+    std::size_t offset;   // of the "[" in the paragraph's content
+    std::size_t runLast;  // the paragraph where the section's block ends: the last chunk of its run
   };
+  // Where a key's line begins.
+  struct KeyLinePlace {
+    std::size_t paragraph;
+    std::size_t lineBegin;
+  };
+  // For a run of many chunks: the chunks (ascending) holding a line that begins with a name and "=", by
+  // the hash of the name, letter case folded, kept as the headers are.
+  using RunKeys = HeaderIndex;
 
   void parse();
   // foundLast: isFoundLast(section), which the callers need to know first.
@@ -89,9 +114,16 @@ class IniDocument {
   std::optional<HeaderPlace> searchHeader(std::string_view section) const;
   bool leadsWithHeader(std::size_t paragraph, std::string_view section) const;
   bool fitsParagraphs(std::string_view section, bool foundLast, SpecialBytes key, SpecialBytes value) const;
-  std::optional<HeaderPlace> remember(std::string_view section, HeaderPlace place) const;
-  void editSection(const HeaderPlace& place, std::string_view key, std::string_view value, SpecialBytes keyBytes,
-                   bool newLineHasBracket);
+  std::optional<HeaderPlace> remember(std::string_view section, std::size_t paragraph,
+                                      std::size_t offset) const;
+  std::optional<KeyLinePlace> findKeyInBlock(const HeaderPlace& place, std::string_view key) const;
+  std::optional<std::size_t> findKeyInChunk(std::size_t paragraph, const HeaderPlace& place,
+                                            std::string_view key) const;
+  RunKeys* keysOfRun(const HeaderPlace& place) const;
+  void noteKeyLine(const HeaderPlace& place, std::size_t paragraph, std::string_view key, bool added);
+  bool restOfRunIsEmpty(std::size_t paragraph, std::size_t runLast) const;
+  void editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
+                   SpecialBytes keyBytes, bool newLineHasBracket);
   void saveInWholeText(std::string_view section, std::string_view key, std::string_view value);
   void appendSection(std::string_view section, std::string_view key, std::string_view value);
   // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
@@ -103,7 +135,7 @@ class IniDocument {
     bool leading;  // its "[" is the paragraph's first byte
   };
   void indexHeaders(const std::vector<FoundHeader>& headers);
-  bool indexParagraph(std::size_t paragraph);
+  void indexParagraph(std::size_t paragraph);
   void unindexParagraph(std::size_t paragraph);
   void fallBackToWholeText();
   bool isEmptyText() const { return paragraphs_.size() == 1 && paragraphs_[0].emptyLines == 0; }
@@ -111,6 +143,9 @@ class IniDocument {
   TextBlock loaded_;
   TextArena arena_;
   std::vector<Paragraph, BlockAllocator<Paragraph>> paragraphs_;
+  std::size_t chunkBytes_;
+  std::vector<std::uint32_t> runLast_;  // by paragraph: the last chunk of its run (itself when not chunked)
+  mutable std::unordered_map<std::uint32_t, RunKeys> runKeys_;  // by the run's last chunk, once searched
   HeaderIndex headerIndex_;
   std::optional<std::string> wholeText_;
 

@@ -1,5 +1,6 @@
-// The indexed document against the whole-text functions: a random text, then a random sequence of reads
-// and writes. Every value read and every byte of the text must agree after each step.
+// The indexed document against the whole-text functions: a random text, read whole or in small chunks, then
+// a random sequence of reads and writes. Every value read and every byte of the text must agree after each
+// step.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -33,8 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   static const char* const kSections[] = {"G", "g", "A[B", "x]y", "\xC9T\xC9", "\xE9t\xE9", " G", ""};
   static const char* const kKeys[] = {"Comment", "COMMENT", "k", "K", "\xC0", "\xE0", "[G", ""};
   FuzzedDataProvider data(bytes, size);
+  // Sections read in chunks of a few bytes try the runs of chunks and their key index.
+  const std::size_t chunkBytes =
+      data.ConsumeBool() ? ombrix::IniDocument::kChunkBytes : data.ConsumeIntegralInRange<std::size_t>(1, 64);
   std::string reference = data.ConsumeRandomLengthString(4096);
-  ombrix::IniDocument document(reference);
+  ombrix::IniDocument document(reference, chunkBytes);
   ombrix::normaliseLoadedText(reference);
   while (data.remaining_bytes() > 0) {
     const std::string section = pickName(data, kSections, std::size(kSections));
