@@ -1,7 +1,10 @@
 #include "bench/game_lists.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <random>
+#include <vector>
 
 namespace ombrix::bench {
 namespace {
@@ -68,6 +71,119 @@ GameListPair makeGameLists(int games, unsigned seed) {
     }
   }
   return pair;
+}
+
+namespace {
+
+// A name as game lists write it: a region in parentheses, now and then a revision, and on most games a
+// bracket tag for a verified, bad or hacked dump or a translation.
+std::string taggedName(int game, const std::function<int(int)>& roll) {
+  static constexpr std::array<const char*, 5> kRegions = {"(U)", "(E)", "(J)", "(W)", "(U) (E)"};
+  static constexpr std::array<const char*, 6> kTags = {" [!]", " [!]", " [!]", " [b1]", " [h1C]", " [T+Eng]"};
+  std::string name = gameName(game) + " " + kRegions[static_cast<std::size_t>(roll(5))];
+  if (roll(8) == 0) {
+    name += " (Rev " + std::to_string(1 + roll(2)) + ")";
+  }
+  if (roll(4) != 0) {
+    name += kTags[static_cast<std::size_t>(roll(6))];
+  }
+  return name;
+}
+
+void appendGame(std::string& list, const std::string& name, const std::string& keys) {
+  list.append("[").append(name).append("]\r\n").append(keys).append("\r\n");
+}
+
+GameListPair taggedLists(int games, bool shuffled, std::mt19937& random) {
+  auto roll = [&random](int sides) { return static_cast<int>(random() % static_cast<unsigned>(sides)); };
+  std::vector<std::pair<std::string, std::string>> fresh;
+  GameListPair pair;
+  for (int game = 0; game < games; ++game) {
+    // One game in a hundred repeats the name of the one before (a duplicate), one in fifty differs from it
+    // only by its tag (a near-duplicate).
+    const int nameOf = game > 0 && roll(100) == 0 ? game - 1 : game;
+    std::string name = taggedName(nameOf, roll);
+    if (game > 0 && roll(50) == 0) {
+      name = taggedName(game - 1, roll) + " [a1]";
+    }
+    appendGame(pair.fileToUpdate, name,
+               "Comment=" + std::string(kStatuses[static_cast<std::size_t>(roll(6))]) +
+                   "\r\nSpeed=" + std::to_string(roll(4)) + "\r\nSound=1\r\nNotes=Tested on release " +
+                   std::to_string(roll(20)) + "\r\n");
+    fresh.emplace_back(name, "Comment=Playable\r\nSpeed=" + std::to_string(roll(4)) + "\r\nVideoMode=2\r\n");
+  }
+  if (shuffled) {
+    std::shuffle(fresh.begin(), fresh.end(), random);
+  }
+  for (const auto& [name, keys] : fresh) {
+    appendGame(pair.newKeys, name, keys);
+  }
+  return pair;
+}
+
+GameListPair largeSection(int keys, bool shuffled, std::mt19937& random) {
+  std::vector<int> order(static_cast<std::size_t>(keys));
+  for (int key = 0; key < keys; ++key) {
+    order[static_cast<std::size_t>(key)] = key;
+  }
+  if (shuffled) {
+    std::shuffle(order.begin(), order.end(), random);
+  }
+  GameListPair pair;
+  pair.fileToUpdate = "[Settings]\r\n";
+  pair.newKeys = "[Settings]\r\n";
+  for (int key = 0; key < keys; ++key) {
+    pair.fileToUpdate += "Key" + std::to_string(key) + "=old\r\n";
+  }
+  for (const int key : order) {
+    pair.newKeys += "Key" + std::to_string(key) + "=new " + std::to_string(key) + "\r\n";
+  }
+  pair.fileToUpdate += "\r\n";
+  pair.newKeys += "\r\n";
+  return pair;
+}
+
+GameListPair sameKeysUnder(const std::vector<std::string>& names) {
+  GameListPair pair;
+  for (const std::string& name : names) {
+    appendGame(pair.fileToUpdate, name, "Comment=Unplayable\r\nSpeed=1\r\n");
+    appendGame(pair.newKeys, name, "Comment=Playable\r\nSpeed=2\r\n");
+  }
+  return pair;
+}
+
+}  // namespace
+
+GameListPair makeShapedLists(ListShape shape, int count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::string> names;
+  switch (shape) {
+    case ListShape::Plain:
+      return makeGameLists(count, seed);
+    case ListShape::Tagged:
+    case ListShape::TaggedShuffled:
+      return taggedLists(count, shape == ListShape::TaggedShuffled, random);
+    case ListShape::LargeSection:
+    case ListShape::LargeShuffled:
+      return largeSection(count, shape == ListShape::LargeShuffled, random);
+    case ListShape::AllBang:
+      for (int game = 0; game < count; ++game) {
+        names.push_back("Game " + std::to_string(game) + " (U) [!]");
+      }
+      return sameKeysUnder(names);
+    case ListShape::DeepBrackets:
+      for (int game = 0; game < count; ++game) {
+        std::string name = "g" + std::to_string(game);
+        for (int bracket = 1; bracket < 50; ++bracket) {
+          name += "[x";
+        }
+        names.push_back(name);
+      }
+      return sameKeysUnder(names);
+    case ListShape::LongBracketLine:
+      return sameKeysUnder({"Short", std::string(static_cast<std::size_t>(count), '[') + "deep"});
+  }
+  return {};
 }
 
 }  // namespace ombrix::bench

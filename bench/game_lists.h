@@ -15,4 +15,19 @@ struct GameListPair {
 
 GameListPair makeGameLists(int games, unsigned seed = 1);
 
+// Other shapes of lists, each a pair as above:
+enum class ListShape {
+  Plain,            // makeGameLists
+  Tagged,           // names as real lists have them: "Castle 12 (U) (Rev 1) [!]", bracket tags on most
+                    // games, region and revision tags, a few duplicate and near-duplicate names
+  TaggedShuffled,   // the same, with the newer list's games in another order than the user's
+  LargeSection,     // one section of COUNT keys, every one of them given a new value, in the user's order
+  LargeShuffled,    // the same, the new keys in another order
+  AllBang,          // COUNT games whose names all end in " [!]"
+  DeepBrackets,     // COUNT header lines holding 50 "[" each
+  LongBracketLine,  // one header line with COUNT "[" before its "]"
+};
+
+GameListPair makeShapedLists(ListShape shape, int count, unsigned seed = 1);
+
 }  // namespace ombrix::bench

@@ -1,10 +1,12 @@
-// Writes a benchmark pair: make_game_lists GAMES FOLDER creates FOLDER/new_keys.ini and
-// FOLDER/file_to_update.ini.
+// Writes a benchmark pair: make_game_lists COUNT FOLDER [SHAPE] creates FOLDER/new_keys.ini and
+// FOLDER/file_to_update.ini. SHAPE is plain (COUNT games, the default), tagged, tagged-shuffled,
+// large-section, large-shuffled (one section of COUNT keys), all-bang, deep-brackets or long-bracket-line.
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "bench/game_lists.h"
@@ -18,11 +20,21 @@ bool writeFile(const std::filesystem::path& path, const std::string& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::atoi(argv[1]) <= 0) {
-    std::fprintf(stderr, "usage: make_game_lists GAMES FOLDER\n");
+  using ombrix::bench::ListShape;
+  static const std::map<std::string, ListShape> kShapes = {{"plain", ListShape::Plain},
+                                                           {"tagged", ListShape::Tagged},
+                                                           {"tagged-shuffled", ListShape::TaggedShuffled},
+                                                           {"large-section", ListShape::LargeSection},
+                                                           {"large-shuffled", ListShape::LargeShuffled},
+                                                           {"all-bang", ListShape::AllBang},
+                                                           {"deep-brackets", ListShape::DeepBrackets},
+                                                           {"long-bracket-line", ListShape::LongBracketLine}};
+  const auto shape = kShapes.find(argc == 4 ? argv[3] : "plain");
+  if (argc < 3 || argc > 4 || std::atoi(argv[1]) <= 0 || shape == kShapes.end()) {
+    std::fprintf(stderr, "usage: make_game_lists COUNT FOLDER [SHAPE]\n");
     return 2;
   }
-  const ombrix::bench::GameListPair pair = ombrix::bench::makeGameLists(std::atoi(argv[1]));
+  const ombrix::bench::GameListPair pair = ombrix::bench::makeShapedLists(shape->second, std::atoi(argv[1]));
   const std::filesystem::path folder = argv[2];
   std::filesystem::create_directories(folder);
   if (!writeFile(folder / "new_keys.ini", pair.newKeys) ||

@@ -7,7 +7,11 @@ For each list size and policy it runs, side by side and in turns so that both se
   file     ombrix-merge --engine=file ... (the slow reference; once, and only up to --file-engine-max games)
 and prints the medians, the ratios and the peak memory as one Markdown table.
 
+Then, for lists of other shapes (--shapes, the shapes of bench/make_game_lists), the same floor against a
+replace-all merge, a --report merge and --check, with the peak memory of the merge, as a second table.
+
 Usage: run_benchmarks.py BUILD_DIR [--runs N] [--sizes 800,5000,50000] [--file-engine-max 5000]
+                         [--shapes tagged:5000,large-section:20000,...] [--skip-plain]
 """
 import argparse
 import os
@@ -18,6 +22,9 @@ import tempfile
 import time
 
 POLICIES = ["replace-all", "keep-playable", "keep-existing"]
+SHAPES = ("tagged:5000,tagged:50000,tagged-shuffled:5000,tagged-shuffled:50000,large-section:20000,"
+          "large-section:100000,large-shuffled:20000,large-shuffled:100000,all-bang:20000,"
+          "long-bracket-line:100000,deep-brackets:100000")
 
 
 def run_once(command):
@@ -44,6 +51,8 @@ def main():
     parser.add_argument("--runs", type=int, default=11)
     parser.add_argument("--sizes", default="800,5000,50000")
     parser.add_argument("--file-engine-max", type=int, default=5000)
+    parser.add_argument("--shapes", default=SHAPES)
+    parser.add_argument("--skip-plain", action="store_true")
     args = parser.parse_args()
 
     merge = os.path.join(args.build, "cli", "ombrix-merge")
@@ -52,6 +61,52 @@ def main():
 
     if not os.access("/usr/bin/time", os.X_OK):
         sys.exit("needs GNU time for the peak memory: apt-get install time")
+    if not args.skip_plain:
+        plain_table(args, merge, make_lists, sizes)
+    if args.shapes:
+        shapes_table(args, merge, make_lists)
+
+
+def median_against_floor(floor, command, runs):
+    """Runs the floor and the command in turns; returns both medians."""
+    floor_times, times = [], []
+    for _ in range(runs):
+        floor_times.append(run_once(floor))
+        times.append(run_once(command))
+    return statistics.median(floor_times), statistics.median(times)
+
+
+def shapes_table(args, merge, make_lists):
+    print("\n| list | count | list sizes | floor (cat + cp) | replace-all | / floor | --report | / floor "
+          "| --check | / floor | peak memory (limit) |")
+    print("|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    with tempfile.TemporaryDirectory() as work:
+        for item in args.shapes.split(","):
+            shape, count = item.split(":")
+            folder = os.path.join(work, item.replace(":", "-"))
+            subprocess.run([make_lists, count, folder, shape], check=True)
+            new_keys = os.path.join(folder, "new_keys.ini")
+            mine = os.path.join(folder, "file_to_update.ini")
+            out = os.path.join(folder, "out.ini")
+            input_bytes = os.path.getsize(new_keys) + os.path.getsize(mine)
+            floor = ["sh", "-c", f"cat '{new_keys}' > /dev/null && cp '{mine}' '{out}'"]
+            merge_command = [merge, "--quiet", "--policy", "replace-all", "-o", out, new_keys, mine]
+            report = [merge, "--quiet", "--policy", "replace-all", "--report", "-o", out, new_keys, mine]
+            check = ["sh", "-c", f"'{merge}' --check '{mine}' > /dev/null; true"]
+            cells = []
+            floor_median = None
+            for command in (merge_command, report, check):
+                floor_median_now, median = median_against_floor(floor, command, args.runs)
+                floor_median = floor_median_now if floor_median is None else min(floor_median, floor_median_now)
+                cells.append(median)
+            peak = peak_kilobytes(merge_command)
+            limit_kb = 4 * input_bytes / 1024 + 10 * 1024
+            print(f"| {shape} | {count} | {input_bytes / 1e6:.2f} MB | {floor_median * 1000:.1f} ms | "
+                  + " | ".join(f"{c * 1000:.1f} ms | {c / floor_median:.1f}x" for c in cells)
+                  + f" | {peak / 1024:.1f} MB ({limit_kb / 1024:.0f} MB) |", flush=True)
+
+
+def plain_table(args, merge, make_lists, sizes):
     print("| games | list sizes | policy | floor (cat + cp) | memory engine | memory / floor "
           "| file engine | file / memory | peak memory (limit) |")
     print("|---:|---|---|---:|---:|---:|---:|---:|---:|")

@@ -1,5 +1,6 @@
 #include "merge/change_report.h"
 
+#include <cstdint>
 #include <unordered_map>
 
 #include "ini/case_fold.h"
@@ -15,46 +16,76 @@ std::string foldedName(std::string_view name) {
   return folded;
 }
 
-std::string describe(const ChangeRecord& change) {
-  const std::string key = escapeForTerminal(change.key);
+bool needsEscape(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F || c == '\\';
+}
+
+// Appends text escaped as escapeForTerminal does, without a string of its own for the common text that
+// holds nothing to escape.
+void appendEscaped(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!needsEscape(c)) {
+      continue;
+    }
+    out.append(text.substr(plain, i - plain));
+    plain = i + 1;
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  out.append(text.substr(plain));
+}
+
+void appendDescription(std::string& out, const ChangeRecord& change) {
   switch (change.kind) {
     case KeyChange::Kind::Added:
-      return "  + " + key + "=" + escapeForTerminal(change.value);
-    case KeyChange::Kind::Changed:
-      return "  ~ " + key + ": " + escapeForTerminal(change.oldValue) + " -> " +
-             escapeForTerminal(change.value);
-    case KeyChange::Kind::Deleted:
-      return "  - " + key + " (was " + escapeForTerminal(change.oldValue) + ")";
-    case KeyChange::Kind::None:
+      out += "  + ";
+      appendEscaped(out, change.key);
+      out += '=';
+      appendEscaped(out, change.value);
       break;
+    case KeyChange::Kind::Changed:
+      out += "  ~ ";
+      appendEscaped(out, change.key);
+      out += ": ";
+      appendEscaped(out, change.oldValue);
+      out += " -> ";
+      appendEscaped(out, change.value);
+      break;
+    case KeyChange::Kind::Deleted:
+      out += "  - ";
+      appendEscaped(out, change.key);
+      out += " (was ";
+      appendEscaped(out, change.oldValue);
+      out += ')';
+      break;
+    case KeyChange::Kind::None:
+      return;
   }
-  return {};
+  out += '\n';
 }
 
 }  // namespace
 
 std::string escapeForTerminal(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string escaped;
   escaped.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      escaped += "\\\\";
-    } else if (c == '\r') {
-      escaped += "\\r";
-    } else if (c == '\n') {
-      escaped += "\\n";
-    } else if (c == '\t') {
-      escaped += "\\t";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      escaped += "\\x";
-      escaped += kHex[byte >> 4];
-      escaped += kHex[byte & 0xF];
-    } else {
-      escaped += c;
-    }
-  }
+  appendEscaped(escaped, text);
   return escaped;
 }
 
@@ -66,30 +97,57 @@ std::size_t countEffectiveChanges(const std::vector<ChangeRecord>& changes) {
   return count;
 }
 
+// The changes grouped by section (letter case folded), in the order each section first changed. The keys of
+// a section come one after another, so the group of the change before is tried first.
 std::string formatChanges(const std::vector<ChangeRecord>& changes) {
-  struct Group {
-    std::string header;
-    std::vector<std::string> lines;
-  };
-  std::vector<Group> groups;
-  std::unordered_map<std::string, std::size_t> groupOf;  // folded section name -> group
-  for (const ChangeRecord& change : changes) {
+  std::vector<const ChangeRecord*> firstOfGroup;
+  std::vector<std::uint32_t> groupOfChange(changes.size(), UINT32_MAX);  // UINT32_MAX: no effect
+  std::unordered_map<std::string, std::uint32_t> groupOf;                // folded section name -> group
+  const ChangeRecord* previous = nullptr;
+  std::uint32_t previousGroup = 0;
+  std::size_t textSize = 0;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const ChangeRecord& change = changes[i];
     if (change.kind == KeyChange::Kind::None) {
       continue;
     }
-    auto [place, added] = groupOf.try_emplace(foldedName(change.section), groups.size());
-    if (added) {
-      groups.push_back(
-          {"[" + escapeForTerminal(change.section) + "]" + (change.sectionAdded ? " (new section)" : ""),
-           {}});
+    if (previous == nullptr || change.section != previous->section) {
+      const auto [place, added] =
+          groupOf.try_emplace(foldedName(change.section), static_cast<std::uint32_t>(firstOfGroup.size()));
+      if (added) {
+        firstOfGroup.push_back(&change);
+      }
+      previousGroup = place->second;
     }
-    groups[place->second].lines.push_back(describe(change));
+    previous = &change;
+    groupOfChange[i] = previousGroup;
+    textSize += change.key.size() + change.value.size() + change.oldValue.size() + 16;
+  }
+  // The changes of each group, in their order: where each group starts, then each change in its place.
+  std::vector<std::size_t> groupStart(firstOfGroup.size() + 1, 0);
+  for (const std::uint32_t group : groupOfChange) {
+    if (group != UINT32_MAX) {
+      ++groupStart[group + 1];
+    }
+  }
+  for (std::size_t group = 1; group < groupStart.size(); ++group) {
+    groupStart[group] += groupStart[group - 1];
+  }
+  std::vector<const ChangeRecord*> ordered(groupStart.back());
+  std::vector<std::size_t> next(groupStart.begin(), groupStart.end() - 1);
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    if (groupOfChange[i] != UINT32_MAX) {
+      ordered[next[groupOfChange[i]]++] = &changes[i];
+    }
   }
   std::string text;
-  for (const Group& group : groups) {
-    text += group.header + "\n";
-    for (const std::string& line : group.lines) {
-      text += line + "\n";
+  text.reserve(textSize + firstOfGroup.size() * 32);
+  for (std::size_t group = 0; group < firstOfGroup.size(); ++group) {
+    text += '[';
+    appendEscaped(text, firstOfGroup[group]->section);
+    text += firstOfGroup[group]->sectionAdded ? "] (new section)\n" : "]\n";
+    for (std::size_t at = groupStart[group]; at < groupStart[group + 1]; ++at) {
+      appendDescription(text, *ordered[at]);
     }
   }
   return text;
