@@ -1,9 +1,11 @@
 #include "merge/list_check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 
 #include "ini/case_fold.h"
+#include "ini/header_index.h"
 #include "ini/ini_text.h"
 
 namespace ombrix {
@@ -11,35 +13,20 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-std::string folded(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
-  }
-  return result;
-}
-
 std::string quoted(std::string_view name) {
   return "[" + std::string(name) + "]";
 }
 
-struct Line {
-  std::size_t number;
-  std::size_t offset;  // in the text
-  std::string_view text;
-};
-
-// The lines as the text model sees them: only CR LF ends a line.
-std::vector<Line> splitLines(std::string_view text) {
-  std::vector<Line> lines;
-  std::size_t offset = 0;
-  while (offset < text.size()) {
+// Calls visit(line number, line) for each line as the text model sees them: only CR LF ends a line.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit) {
+  std::size_t number = 0;
+  for (std::size_t offset = 0; offset < text.size();) {
     const std::size_t lineBreak = text.find(kCrLf, offset);
     const std::size_t end = lineBreak == npos ? text.size() : lineBreak;
-    lines.push_back({lines.size() + 1, offset, text.substr(offset, end - offset)});
+    visit(++number, text.substr(offset, end - offset));
     offset = lineBreak == npos ? text.size() : lineBreak + kCrLf.size();
   }
-  return lines;
 }
 
 // A line that is a section header as the merge writes them: "[" name "]" and nothing after.
@@ -47,23 +34,52 @@ bool isHeaderLine(std::string_view line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
 }
 
+// Names met in the list, letter case folded, with the line where each first stood. Filed by a hash of the
+// folded name and confirmed against the name itself, so that nothing is copied per line.
+class NameLines {
+ public:
+  struct Entry {
+    std::string_view name;
+    std::size_t line;
+  };
+  // The entry of an equal name met before, or nothing after filing this one.
+  const Entry* firstOrAdd(std::string_view name, std::size_t line) {
+    auto [place, added] = entries_.try_emplace(HeaderIndex::hashOf(name), Entry{name, line});
+    return added || !equalsIgnoringCase(place->second.name, name) ? nullptr : &place->second;
+  }
+  const Entry* find(std::string_view name) const {
+    const auto place = entries_.find(HeaderIndex::hashOf(name));
+    return place != entries_.end() && equalsIgnoringCase(place->second.name, name) ? &place->second : nullptr;
+  }
+  // Empties the table; a table grown large by one section is dropped rather than cleared bucket by bucket.
+  void reset() {
+    if (entries_.bucket_count() > 64) {
+      entries_ = {};
+    } else {
+      entries_.clear();
+    }
+  }
+
+ private:
+  std::unordered_map<std::uint64_t, Entry> entries_;
+};
+
 // Where the header texts of each name first stand, wherever they are: "[" name "]" followed by a CR, the
-// name starting after the last "[" before that "]" (letter case folded).
-std::unordered_map<std::string, std::size_t> firstHeaderTexts(const std::vector<Line>& lines) {
-  std::unordered_map<std::string, std::size_t> first;
-  for (const Line& line : lines) {
-    const std::string_view text = line.text;
+// name starting after the last "[" before that "]".
+NameLines firstHeaderTexts(std::string_view bytes) {
+  NameLines first;
+  forEachLine(bytes, [&first](std::size_t number, std::string_view text) {
     std::size_t open = npos;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = text.find_first_of("[]\r"); i != npos; i = text.find_first_of("[]\r", i + 1)) {
       if (text[i] == '[') {
         open = i;
       } else if (text[i] == '\r') {
         open = npos;
-      } else if (text[i] == ']' && open != npos && (i + 1 == text.size() || text[i + 1] == '\r')) {
-        first.try_emplace(folded(text.substr(open + 1, i - open - 1)), line.number);
+      } else if (open != npos && (i + 1 == text.size() || text[i + 1] == '\r')) {
+        first.firstOrAdd(text.substr(open + 1, i - open - 1), number);
       }
     }
-  }
+  });
   return first;
 }
 
@@ -75,44 +91,40 @@ std::vector<ListFinding> checkList(std::string_view bytes) {
     findings.push_back({1, "the lines end in LF, not CR LF: the merge sees one long line and no section"});
     return findings;
   }
-  const std::vector<Line> lines = splitLines(bytes);
-  const std::unordered_map<std::string, std::size_t> headerTexts = firstHeaderTexts(lines);
-  std::unordered_map<std::string, std::size_t> sections;  // folded name -> line of its header
-  std::unordered_map<std::string, std::size_t> keys;      // folded key -> line, in the current section
-  std::string section;
+  const NameLines headerTexts = firstHeaderTexts(bytes);
+  NameLines sections;  // the line of each section's header
+  NameLines keys;      // the line of each key, in the current section
   std::size_t lastHeaderLine = 0;
-  for (const Line& line : lines) {
-    const std::string_view text = line.text;
+  bool previousLineEmpty = false;
+  forEachLine(bytes, [&](std::size_t number, std::string_view text) {
+    const bool followsEmptyLine = previousLineEmpty;
+    previousLineEmpty = text.empty();
     if (isHeaderLine(text)) {
       const std::string_view name = text.substr(1, text.size() - 2);
-      const std::string key = folded(name);
-      if (const auto [place, added] = sections.try_emplace(key, line.number); !added) {
-        findings.push_back({line.number, "section " + quoted(name) + " appears again (first at line " +
-                                             std::to_string(place->second) +
-                                             "): the merge reads and writes only the first"});
+      if (const NameLines::Entry* first = sections.firstOrAdd(name, number)) {
+        findings.push_back({number, "section " + quoted(name) + " appears again (first at line " +
+                                        std::to_string(first->line) +
+                                        "): the merge reads and writes only the first"});
       } else if (name.find('[') == npos) {
-        const auto earlier = headerTexts.find(key);
-        if (earlier != headerTexts.end() && earlier->second < line.number) {
-          findings.push_back({earlier->second, "the text " + quoted(name) +
-                                                   " in this line stands before the header "
-                                                   "of " +
-                                                   quoted(name) + " at line " + std::to_string(line.number) +
-                                                   ": the merge takes it for that header"});
+        const NameLines::Entry* earlier = headerTexts.find(name);
+        if (earlier != nullptr && earlier->line < number) {
+          findings.push_back({earlier->line, "the text " + quoted(name) +
+                                                 " in this line stands before the header of " + quoted(name) +
+                                                 " at line " + std::to_string(number) +
+                                                 ": the merge takes it for that header"});
         }
       }
-      if (line.number > 1 && !lines[line.number - 2].text.empty()) {
-        findings.push_back(
-            {line.number, "section " + quoted(name) +
-                              " does not follow an empty line: the section before it runs on over "
-                              "its keys"});
+      if (number > 1 && !followsEmptyLine) {
+        findings.push_back({number, "section " + quoted(name) +
+                                        " does not follow an empty line: the section before it runs on over "
+                                        "its keys"});
       }
-      section = key;
-      keys.clear();
-      lastHeaderLine = line.number;
-      continue;
+      keys.reset();
+      lastHeaderLine = number;
+      return;
     }
     if (!text.empty() && text.front() == '[' && text.find(']') != npos) {
-      findings.push_back({line.number,
+      findings.push_back({number,
                           "the header line has characters after its \"]\": the merge does not see "
                           "it as the header of " +
                               std::string(text.substr(0, text.find(']') + 1))});
@@ -120,13 +132,13 @@ std::vector<ListFinding> checkList(std::string_view bytes) {
     const std::size_t equals = text.find('=');
     if (lastHeaderLine > 0 && equals != npos && equals > 0) {
       const std::string_view key = text.substr(0, equals);
-      if (const auto [place, added] = keys.try_emplace(folded(key), line.number); !added) {
+      if (const NameLines::Entry* first = keys.firstOrAdd(key, number)) {
         findings.push_back(
-            {line.number, "key " + std::string(key) + " appears again in this section (first at line " +
-                              std::to_string(place->second) + "): only the first is read and written"});
+            {number, "key " + std::string(key) + " appears again in this section (first at line " +
+                         std::to_string(first->line) + "): only the first is read and written"});
       }
     }
-  }
+  });
   if (lastHeaderLine > 0 && !bytes.ends_with(kEmptyLine)) {
     findings.push_back({lastHeaderLine,
                         "the last section has no empty line after it: the merge closes it at the end "
