@@ -261,7 +261,7 @@ int printReport(const MergeReport& report, const CliOptions& options, std::ostre
       }
       return kExitSuccess;
     case MergeOutcome::Refused:
-      err << kProgram << ": " << refusalMessage(report.refusal) << '\n';
+      err << kProgram << ": " << refusalMessage(report) << '\n';
       return kExitFailure;
     case MergeOutcome::NeedsFile:
       err << kProgram << ": " << unusableFileMessage(report.unusableFile) << '\n';

@@ -7,6 +7,7 @@
 #include "ini/case_fold.h"
 #include "ini/header_index.h"
 #include "ini/ini_text.h"
+#include "merge/merge_pass.h"
 
 namespace ombrix {
 namespace {
@@ -87,9 +88,29 @@ NameLines firstHeaderTexts(std::string_view bytes) {
 
 std::vector<ListFinding> checkList(std::string_view bytes) {
   std::vector<ListFinding> findings;
-  if (bytes.find(kCrLf) == npos && bytes.find('\n') != npos) {
-    findings.push_back({1, "the lines end in LF, not CR LF: the merge sees one long line and no section"});
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    findings.push_back({1,
+                        "the list is UTF-16 text: the merge refuses it, as new keys and as the list to "
+                        "update; save it as 8-bit text"});
     return findings;
+  }
+  if (bytes.find(kCrLf) == npos && bytes.find('\n') != npos) {
+    findings.push_back({1,
+                        "the lines end in LF, not CR LF: the merge sees one long line and no section; as the "
+                        "list to update it is refused"});
+    return findings;
+  }
+  if (bytes.find(kCrLf) == npos && bytes.find('\r') != npos) {
+    findings.push_back({1,
+                        "the lines end in CR, not CR LF: the merge sees one long line and no section; as the "
+                        "list to update it is refused"});
+    return findings;
+  }
+  if (bytes.starts_with(kUtf8ByteOrderMark)) {
+    findings.push_back(
+        {1,
+         "the list starts with a UTF-8 byte-order mark: as new keys the merge skips it; as the "
+         "list to update it keeps it, and its first header is not found behind it"});
   }
   const NameLines headerTexts = firstHeaderTexts(bytes);
   NameLines sections;  // the line of each section's header

@@ -7,6 +7,12 @@
 
 #include "ini/path_text.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace ombrix {
 namespace fs = std::filesystem;
 
@@ -82,9 +88,17 @@ MergeReport endedWith(MergeOutcome outcome) {
   return report;
 }
 
-MergeReport refused(Refusal refusal) {
+// A refusal, with the file or folder it names and the output the user chose.
+struct Refused {
+  Refusal refusal = Refusal::None;
+  fs::path path;
+};
+
+MergeReport refused(const Refused& why, const fs::path& output = {}) {
   MergeReport report = endedWith(MergeOutcome::Refused);
-  report.refusal = refusal;
+  report.refusal = why.refusal;
+  report.refusedPath = why.path;
+  report.output = output;
   return report;
 }
 
@@ -143,25 +157,86 @@ std::optional<UnusableFile> firstUnusable(const MergeRequest& request) {
 }
 
 // Refusals that need no output path.
-Refusal refusalBeforeOutput(const MergeRequest& request) {
+Refused refusalBeforeOutput(const MergeRequest& request) {
   if (isSameFile(request.newKeys, request.fileToUpdate)) {
-    return Refusal::SameFile;
+    return {Refusal::SameFile, {}};
   }
-  if (hasOnlyLfLineEnds(request.fileToUpdate)) {
-    return Refusal::LfLineEnds;
+  for (const fs::path* file : {&request.newKeys, &request.fileToUpdate}) {
+    if (startsAsUtf16(*file)) {
+      return {Refusal::Utf16, *file};
+    }
   }
-  return Refusal::None;
+  switch (lineEndsOf(request.fileToUpdate)) {
+    case LineEnds::OnlyLf:
+      return {Refusal::LfLineEnds, request.fileToUpdate};
+    case LineEnds::OnlyCr:
+      return {Refusal::CrLineEnds, request.fileToUpdate};
+    case LineEnds::CrLf:
+    case LineEnds::None:
+      break;
+  }
+  return {};
 }
 
-// Refusals of an output that would destroy the new keys before they are read.
-Refusal refusalOfOutput(const MergeRequest& request, const fs::path& output) {
+// Whether the running user may change the file: it has a write permission bit (Windows shows its read-only
+// attribute so), which even an administrator's write would respect here, and the system lets the user write.
+bool mayWrite(const fs::path& file) {
+  std::error_code error;
+  const fs::perms permissions = fs::status(file, error).permissions();
+  if (error || (permissions & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
+                   fs::perms::none) {
+    return false;
+  }
+#ifdef _WIN32
+  return _waccess(file.c_str(), 2) == 0;
+#else
+  return access(file.c_str(), W_OK) == 0;
+#endif
+}
+
+// Whether new files can be made in the folder, where the merged list is written before it replaces the old.
+bool mayCreateIn(const fs::path& folder) {
+  const fs::path place = folder.empty() ? fs::path(".") : folder;
+#ifdef _WIN32
+  std::error_code error;
+  return fs::is_directory(place, error);
+#else
+  return access(place.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
+// The file a write to path ends in: a symbolic link is written through.
+fs::path writtenFile(const fs::path& path) {
+  std::error_code error;
+  const fs::path real = fs::canonical(path, error);
+  return error ? path : real;
+}
+
+// Refusals of an output that would destroy what the merge reads, leave no backup, or cannot be written.
+Refused refusalOfOutput(const MergeRequest& request, const fs::path& output) {
   if (isSameFile(output, request.newKeys)) {
-    return Refusal::SameFile;
+    return {Refusal::SameFile, {}};
   }
-  if (isSameFile(output, request.fileToUpdate) && isSameFile(backupPathFor(output), request.newKeys)) {
-    return Refusal::BackupOverNewKeys;
+  const bool inPlace = isSameFile(output, request.fileToUpdate);
+  if (inPlace) {
+    const fs::path backup = backupPathFor(output);
+    if (isSameFile(backup, request.newKeys)) {
+      return {Refusal::BackupOverNewKeys, {}};
+    }
+    if (isSameFile(backup, request.fileToUpdate)) {
+      return {Refusal::BackupOverList, {}};
+    }
   }
-  return Refusal::None;
+  // The files written: the output (made anew when it does not exist) and, in place, the backup beside it.
+  const fs::path written = writtenFile(output);
+  std::error_code error;
+  if (fs::exists(written, error) && !mayWrite(written)) {
+    return {Refusal::ReadOnly, output};
+  }
+  if (!mayCreateIn(written.parent_path())) {
+    return {Refusal::FolderRefusesFiles, written.parent_path()};
+  }
+  return {};
 }
 
 }  // namespace
@@ -180,25 +255,35 @@ fs::path backupPathFor(const fs::path& output) {
 }
 
 // Reads in pieces and stops at the first CR LF, which is on the first line of any ordinary list.
-bool hasOnlyLfLineEnds(const fs::path& file) {
+LineEnds lineEndsOf(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::vector<char> buffer(64 * 1024);
   char previous = '\0';
   bool lineFeed = false;
+  bool carriageReturn = false;
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     const auto count = static_cast<std::size_t>(in.gcount());
     for (std::size_t i = 0; i < count; ++i) {
       if (buffer[i] == '\n') {
         if (previous == '\r') {
-          return false;
+          return LineEnds::CrLf;
         }
         lineFeed = true;
       }
+      carriageReturn = carriageReturn || buffer[i] == '\r';
       previous = buffer[i];
     }
   }
-  return lineFeed;
+  return lineFeed ? LineEnds::OnlyLf : carriageReturn ? LineEnds::OnlyCr : LineEnds::None;
+}
+
+bool startsAsUtf16(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char mark[2] = {};
+  in.read(mark, 2);
+  return in.gcount() == 2 &&
+         ((mark[0] == '\xFF' && mark[1] == '\xFE') || (mark[0] == '\xFE' && mark[1] == '\xFF'));
 }
 
 bool isSameFile(const fs::path& a, const fs::path& b) {
@@ -236,8 +321,8 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     report.unusableFile = *unusable;
     return report;
   }
-  if (const Refusal refusal = refusalBeforeOutput(request); refusal != Refusal::None) {
-    return refused(refusal);
+  if (const Refused why = refusalBeforeOutput(request); why.refusal != Refusal::None) {
+    return refused(why);
   }
   if (options.dryRun) {
     return dryRun(host, request, files);
@@ -249,8 +334,8 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   if (report.output.empty()) {
     return report;
   }
-  if (const Refusal refusal = refusalOfOutput(request, report.output); refusal != Refusal::None) {
-    return refused(refusal);
+  if (const Refused why = refusalOfOutput(request, report.output); why.refusal != Refusal::None) {
+    return refused(why, report.output);
   }
 
   if (!prepareOutput(report, request.fileToUpdate, engine, files)) {

@@ -61,9 +61,14 @@ struct UnusableFile {
 
 enum class Refusal {
   None,
-  SameFile,           // the two files, or the output and the new keys, are one file
-  LfLineEnds,         // the file to be updated has LF line ends, which the text model cannot read
-  BackupOverNewKeys,  // the backup of an in-place merge would replace the file with the new keys
+  SameFile,            // the two files, or the output and the new keys, are one file
+  LfLineEnds,          // the file to be updated has LF line ends, which the text model cannot read
+  CrLineEnds,          // the file to be updated has CR line ends, which the text model cannot read either
+  Utf16,               // refusedPath is a UTF-16 text (it starts with a UTF-16 byte-order mark)
+  BackupOverNewKeys,   // the backup of an in-place merge would replace the file with the new keys
+  BackupOverList,      // the backup would land on the file to be updated itself (a link leads there)
+  ReadOnly,            // refusedPath, the file to be written, may not be written
+  FolderRefusesFiles,  // refusedPath, the folder of the file to be written, takes no new files
 };
 
 enum class FailedStep {
@@ -96,6 +101,7 @@ struct MergeReport {
   MergeOutcome outcome = MergeOutcome::Cancelled;
   UnusableFile unusableFile;  // when outcome is NeedsFile
   Refusal refusal = Refusal::None;
+  std::filesystem::path refusedPath;  // the file or folder a refusal names
   FailedStep failedStep = FailedStep::None;
   std::filesystem::path failedPath;  // the file the failed step worked on
   std::string passFailure;           // what ended the pass early, when failedStep is ReadNewKeys
@@ -132,8 +138,12 @@ std::optional<FileProblem> problemWith(const std::filesystem::path& path);
 // any other name gets ".bak" added.
 std::filesystem::path backupPathFor(const std::filesystem::path& output);
 
-// True when the file's lines end in LF without a CR LF anywhere: the text model sees no line break in it.
-bool hasOnlyLfLineEnds(const std::filesystem::path& file);
+// How a file's lines end, as far as the text model cares: it sees lines only where CR LF stands.
+enum class LineEnds { CrLf, OnlyLf, OnlyCr, None };
+LineEnds lineEndsOf(const std::filesystem::path& file);
+
+// True when the file starts with a UTF-16 byte-order mark.
+bool startsAsUtf16(const std::filesystem::path& file);
 
 // True when both paths name one existing file, whatever their spelling.
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -76,16 +76,35 @@ std::string unusableFileMessage(const UnusableFile& file) {
          problemWords(file.problem) + ".";
 }
 
-std::string refusalMessage(Refusal refusal) {
-  switch (refusal) {
+std::string refusalMessage(const MergeReport& report) {
+  const std::string path = quoted(report.refusedPath);
+  switch (report.refusal) {
     case Refusal::SameFile:
       return "Both files are the same.";
     case Refusal::LfLineEnds:
       return "The file to be updated has LF line ends, not CR LF: its sections cannot be found, and every "
              "section would be added to it a second time. Nothing was changed. Convert the file to CR LF "
              "line ends (for example with unix2dos) and merge again.";
+    case Refusal::CrLineEnds:
+      return "The file to be updated has CR line ends, not CR LF: its sections cannot be found, and every "
+             "section would be added to it a second time. Nothing was changed. Convert the file to CR LF "
+             "line ends and merge again.";
+    case Refusal::Utf16:
+      return path +
+             " is UTF-16 text; the merge reads 8-bit text only. Nothing was changed. Save the list as "
+             "8-bit text (ANSI or UTF-8) and merge again.";
     case Refusal::BackupOverNewKeys:
       return "The backup of the file to be updated would replace the file with the new keys.";
+    case Refusal::BackupOverList:
+      return "The backup " + quoted(backupPathFor(report.output)) +
+             " leads back to the file to be updated itself, so no copy of it would be kept. Nothing was "
+             "changed.";
+    case Refusal::ReadOnly:
+      return path + " is read-only. Nothing was changed. Make it writable, or merge into another file.";
+    case Refusal::FolderRefusesFiles:
+      return "The folder " + path +
+             " does not let new files be made in it, and the merge writes its result there first. Nothing "
+             "was changed. Merge into a file in another folder.";
     case Refusal::None:
       break;
   }

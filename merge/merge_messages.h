@@ -16,8 +16,8 @@ std::string changeCountMessage(std::int32_t changeCount);
 // "The file with the new keys 'x.ini' does not exist." (index 0: "The file 'x.ini' ...")
 std::string unusableFileMessage(const UnusableFile& file);
 
-// "Both files are the same." and the other refusals.
-std::string refusalMessage(Refusal refusal);
+// "Both files are the same." and the other refusals, naming the file or folder where one is named.
+std::string refusalMessage(const MergeReport& report);
 
 // What stopped a failed merge and what it left on disk, in one or two sentences.
 std::string failureMessage(const MergeReport& report);

@@ -168,6 +168,10 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
     if (!newKeys.readLine(line)) {
       return fail("the file with the new keys could not be read");
     }
+    // A UTF-8 byte-order mark is no part of the first line, which is usually the first section's header.
+    if (lineNumber == 1 && line.starts_with(kUtf8ByteOrderMark)) {
+      line.remove_prefix(kUtf8ByteOrderMark.size());
+    }
     if (progress) {
       progress(progressText.next());
     }

@@ -37,6 +37,8 @@ using ChangeSink = std::function<void(std::string_view section, std::string_view
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,
                         const ProgressCallback& progress, const ChangeSink& changes = {});
 
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Removes leading and trailing spaces (code 32) only; tabs and other white space stay.
 std::string_view trimSpaces(std::string_view text);
 

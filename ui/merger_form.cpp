@@ -68,7 +68,7 @@ void formOmbrixMerger::Command1_Click() {
       btnBrowse_Click(report.unusableFile.index);
       break;
     case MergeOutcome::Refused:
-      inform(MessageIcon::Information, refusalMessage(report.refusal));
+      inform(MessageIcon::Information, refusalMessage(report));
       break;
     case MergeOutcome::Cancelled:
       break;

@@ -1,7 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "cli/cli_app.h"
 #include "cli/cli_run.h"
@@ -124,8 +129,42 @@ TEST_F(Cli, SameFileIsRefused) {
   EXPECT_EQ(readFile(newKeys), readFile(kSample / "new_keys.ini"));
 }
 
+#ifndef _WIN32
+// As a user who may not write the list (though it has write bits) nor make files in its folder: both are
+// refused by name before anything is written.
+TEST_F(Cli, RefusesWhatTheRunningUserMayNotWrite) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
+    GTEST_SKIP() << "acting as another user needs root and setpriv";
+  }
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  auto asNobody = [&](const std::string& args) {
+    const std::string command = "/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups '" +
+                                std::string(OMBRIX_MERGE_PROGRAM) + "' --quiet " + args + " 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+      output += static_cast<char>(c);
+    }
+    return std::make_pair(pclose(pipe), output);
+  };
+  const std::string files = "'" + newKeys + "' '" + mine + "'";
+  const auto inPlace = asNobody(files);
+  EXPECT_NE(inPlace.first, 0);
+  EXPECT_THAT(inPlace.second, HasSubstr("is read-only"));
+  const auto intoFolder = asNobody("-o '" + (dir / "out.ini").string() + "' " + files);
+  EXPECT_NE(intoFolder.first, 0);
+  EXPECT_THAT(intoFolder.second,
+              HasSubstr("The folder '" + dir.path().string() + "' does not let new files"));
+  EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
+  EXPECT_EQ(test::countEntries(dir.path()), 2u);
+}
+#endif
+
 TEST_F(Cli, FailureAfterTheChecksReportsTheCountAndExitsWithOne) {
-  const std::string unwritable = (dir / "no-folder" / "out.ini").string();
+  // A folder where the output should go: the merged list cannot replace it.
+  const std::string unwritable = (dir / "a-folder").string();
+  std::filesystem::create_directory(unwritable);
   for (const char* engine : {"--engine=memory", "--engine=file"}) {
     const CliRun result = run({engine, "-o", unwritable, newKeys, mine});
     EXPECT_EQ(result.status, kExitFailure) << engine;

@@ -41,6 +41,9 @@ TEST(ListCheck, FindsEachKindOfTroubleOnItsLine) {
   EXPECT_THAT(checkList(crlf("[A]|k=1||[B]|x=1|")),
               ElementsAre(finding(4, "last section has no empty line")));
   EXPECT_THAT(checkList("[A]\nk=1\n\n"), ElementsAre(finding(1, "LF, not CR LF")));
+  EXPECT_THAT(checkList("[A]\rk=1\r\r"), ElementsAre(finding(1, "CR, not CR LF")));
+  EXPECT_THAT(checkList(std::string("\xFF\xFE[\0A\0]\0", 8)), ElementsAre(finding(1, "UTF-16")));
+  EXPECT_THAT(checkList("\xEF\xBB\xBF" + crlf("[A]|k=1||")), ElementsAre(finding(1, "byte-order mark")));
 }
 
 TEST(ListCheck, KeysRepeatOnlyWithinTheirOwnSection) {

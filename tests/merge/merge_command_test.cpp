@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+
 #include "merge/merge_messages.h"
 #include "test_support.h"
 
@@ -97,33 +100,87 @@ TEST_F(MergeCommand, RefusesToWriteOverTheNewKeysFile) {
   EXPECT_EQ(readFile(request.newKeys), kNewList);
 }
 
-TEST_F(MergeCommand, RefusesABackupThatWouldReplaceTheNewKeysFile) {
-  request.newKeys = dir.file("Mine.bak", kNewList);
-  host.outputChoice = request.fileToUpdate;
-  EXPECT_EQ(merge().refusal, Refusal::BackupOverNewKeys);
-  EXPECT_EQ(readFile(request.newKeys), kNewList);
-  EXPECT_EQ(readFile(request.fileToUpdate), kUserList);
+std::map<fs::path, std::string> filesIn(const fs::path& folder) {
+  std::map<fs::path, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    files[entry.path()] = readFile(entry.path());
+  }
+  return files;
 }
 
-TEST_F(MergeCommand, RefusesAListWithLfLineEndsBeforeWritingAnything) {
-  request.fileToUpdate = dir.file("Unix.ini", "[G1]\nComment=Unplayable\nSpeed=1\n\n");
-  host.outputChoice = request.fileToUpdate;
-  EXPECT_EQ(merge().refusal, Refusal::LfLineEnds);
-  EXPECT_TRUE(host.events.empty()) << "refused before the output is asked for";
-  EXPECT_EQ(readFile(request.fileToUpdate), "[G1]\nComment=Unplayable\nSpeed=1\n\n");
-  EXPECT_FALSE(fs::exists(dir / "Unix.bak"));
+// Each refusal comes before anything is written: every file in the folder is as it was, and none is added.
+TEST(MergeRefusals, LeaveEveryFileAsItWas) {
+  const std::string utf16("\xFF\xFE[\0G\0]\0\r\0\n\0", 12);
+  struct Case {
+    const char* name;
+    std::function<void(const TempDir&, MergeRequest&, FakeHost&)> arrange;
+    Refusal refusal;
+  };
+  const Case cases[] = {
+      {"UTF-16 new keys",
+       [&](auto& dir, auto& request, auto&) { request.newKeys = dir.file("u.ini", utf16); }, Refusal::Utf16},
+      {"UTF-16 list",
+       [&](auto& dir, auto& request, auto&) { request.fileToUpdate = dir.file("u.ini", utf16); },
+       Refusal::Utf16},
+      {"LF line ends",
+       [](auto& dir, auto& request, auto&) {
+         request.fileToUpdate = dir.file("unix.ini", "[G1]\nSpeed=1\n\n");
+       },
+       Refusal::LfLineEnds},
+      {"CR line ends",
+       [](auto& dir, auto& request, auto&) {
+         request.fileToUpdate = dir.file("mac.ini", "[G1]\rSpeed=1\r\r");
+       },
+       Refusal::CrLineEnds},
+      {"backup over the new keys",
+       [](auto& dir, auto& request, auto&) { request.newKeys = dir.file("Mine.bak", kNewList); },
+       Refusal::BackupOverNewKeys},
+      {"backup linked to the list",
+       [](auto& dir, auto& request, auto&) { fs::create_symlink(request.fileToUpdate, dir / "Mine.bak"); },
+       Refusal::BackupOverList},
+      // No write permission bit: refused even for an administrator, who could write it.
+      {"read-only list",
+       [](auto&, auto& request, auto&) { fs::permissions(request.fileToUpdate, fs::perms::owner_read); },
+       Refusal::ReadOnly},
+      {"read-only output",
+       [](auto& dir, auto&, auto& host) {
+         host.outputChoice = dir.file("out.ini", "old");
+         fs::permissions(host.outputChoice, fs::perms::owner_read);
+       },
+       Refusal::ReadOnly},
+      {"output in no folder",
+       [](auto& dir, auto&, auto& host) { host.outputChoice = dir / "none" / "out.ini"; },
+       Refusal::FolderRefusesFiles},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
+    FakeHost host;
+    host.outputChoice = request.fileToUpdate;
+    c.arrange(dir, request, host);
+    const std::map<fs::path, std::string> before = filesIn(dir.path());
+    const MergeReport report = runMergeCommand(request, host);
+    EXPECT_EQ(report.refusal, c.refusal) << c.name;
+    EXPECT_EQ(report.outcome, MergeOutcome::Refused) << c.name;
+    EXPECT_EQ(filesIn(dir.path()), before) << c.name;
+  }
 }
 
-TEST(LfLineEnds, OnlyAFileWithoutAnyCrLfCounts) {
+TEST(LineEnds, OnlyCrLfMakesLinesForTheTextModel) {
   TempDir dir;
-  EXPECT_TRUE(hasOnlyLfLineEnds(dir.file("lf.ini", "[A]\nk=1\n")));
-  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("crlf.ini", "[A]\r\nk=1\r\n")));
-  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("mixed.ini", "[A]\nk=1\r\n")));
-  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("one-line.ini", "[A]")));
-  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("cr.ini", "[A]\rk=1\r")));
-  // A CR LF split between two reads of the file still counts.
-  const std::string late(64 * 1024 - 3, 'x');  // the CR is the last byte of the first read
-  EXPECT_FALSE(hasOnlyLfLineEnds(dir.file("late.ini", "a\n" + late + "\r\n")));
+  const std::pair<std::string, LineEnds> cases[] = {
+      {"[A]\nk=1\n", LineEnds::OnlyLf},
+      {"[A]\r\nk=1\r\n", LineEnds::CrLf},
+      {"[A]\nk=1\r\n", LineEnds::CrLf},
+      {"[A]", LineEnds::None},
+      {"[A]\rk=1\r", LineEnds::OnlyCr},
+      {"[A]\rk=1\n", LineEnds::OnlyLf},
+      // A CR LF split between two reads of the file still counts: the CR is the last byte of the first.
+      {"a\n" + std::string(64 * 1024 - 3, 'x') + "\r\n", LineEnds::CrLf},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(lineEndsOf(dir.file("list.ini", cases[i].first)), cases[i].second) << "case " << i;
+  }
 }
 
 TEST_F(MergeCommand, NamesTheFirstUnusablePathAndWhy) {
@@ -159,7 +216,9 @@ TEST_F(MergeCommand, CancelledSaveDialogTouchesNothing) {
 }
 
 TEST_F(MergeCommand, FailuresSayWhichStepFailedAndWhatReachedTheDisk) {
-  const fs::path nowhere = dir / "no-such-folder" / "out.ini";
+  // A folder where the output should go: the merged list cannot replace it.
+  const fs::path nowhere = dir / "a-folder";
+  fs::create_directory(nowhere);
   host.outputChoice = nowhere;
   MergeReport report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Failed);

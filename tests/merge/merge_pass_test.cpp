@@ -87,6 +87,9 @@ TEST(MergePass, ClassifiesTrimmedLines) {
   EXPECT_THAT(writesFor(crlf("[ a b ]|=v|k=|key = a = b|\tk=1|[]|k=2")),
               ElementsAre("[ a b ]=v", "[ a b ]k=", "[ a b ]key=a = b", "[ a b ]\tk=1", "[]k=2"));
   EXPECT_THAT(writesFor("  [G]  \r\nk=1\r\n"), ElementsAre("[G]k=1"));
+  // A UTF-8 byte-order mark before the first header is skipped; elsewhere it is part of its line.
+  EXPECT_THAT(writesFor("\xEF\xBB\xBF[G]\r\nk=1\r\n\xEF\xBB\xBFj=2\r\n"),
+              ElementsAre("[G]k=1", "[G]\xEF\xBB\xBFj=2"));
 }
 
 TEST(MergePass, LinesWithLoneLineFeedsAreSeparateLines) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Uses the real ombrix-merger in a virtual X display, as a user would: the window appears with its caption
-# and size; a second start ends at once and leaves the first running; a merge through the window (Merge,
-# accept the proposed name, confirm the replacement, close the count message) writes the expected bytes
-# and a backup and leaves the window open; closing the window stores both paths and ends the program.
+# and size; a second start ends at once, whatever USER says, and leaves the first running; a merge through
+# the window (Merge, accept the proposed name, confirm the replacement, close the count message) writes the
+# expected bytes and a backup and leaves the window open; closing the window stores both paths and ends the
+# program.
 # Usage: window_smoke_test.sh OMBRIX_MERGER X11_CLOSE_WINDOW SAMPLE_FOLDER [SCREENSHOT.png]
 set -euo pipefail
 
@@ -63,7 +64,8 @@ size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print
 [ "$size" = "375x258" ] || fail "the window is $size, not 375x258"
 
 before=$(cat "$settings")
-timeout 10 "$program" > "$work/second.log" 2>&1 || fail "the second instance did not end by itself with status 0"
+# Another name in USER is still the same user.
+USER=someone-else timeout 10 "$program" > "$work/second.log" 2>&1 || fail "the second instance did not end by itself with status 0"
 kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
 [ "$(cat "$settings")" = "$before" ] || fail "the second instance touched the settings"
 wait_for_windows "^${caption}\$" 1 > /dev/null

@@ -295,7 +295,9 @@ TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {
 
 TEST_F(Window, AFailedMergeReportsTheCountAndSaysWhatReachedTheDisk) {
   fillBoxesWithSampleLists();
-  const fs::path nowhere = dir / "no-folder" / "out.ini";
+  // A folder where the output should go: the merged list cannot replace it.
+  const fs::path nowhere = dir / "a-folder";
+  fs::create_directory(nowhere);
   dialogs.answers = {nowhere.string()};
   window.form().Command1_Click();
   ASSERT_EQ(messages.shown.size(), 2u);

@@ -1,5 +1,7 @@
 #include "ui/qt/qt_services.h"
 
+#include <unistd.h>
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -143,9 +145,9 @@ QString LockFileInstance::defaultLockPath() {
   if (folder.isEmpty()) {
     folder = QDir::tempPath();
   }
-  // The temporary folder may be shared between users; the user's name keeps their instances apart.
-  const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
-  return QDir(folder).filePath(QStringLiteral("OmbrixMerger-%1.lock").arg(user));
+  // The temporary folder may be shared between users; the user's id keeps their instances apart. It is the
+  // id the system runs the program as, which no variable of the environment can change.
+  return QDir(folder).filePath(QStringLiteral("OmbrixMerger-%1.lock").arg(getuid()));
 }
 
 void QtShell::open(std::string_view address) {
