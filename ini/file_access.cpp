@@ -9,6 +9,17 @@
 
 #include "ini/text_arena.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace ombrix {
 namespace fs = std::filesystem;
 
@@ -36,13 +47,122 @@ fs::path temporaryBeside(const fs::path& target) {
          (".ombrix-" + std::to_string(processTag) + "-" + std::to_string(counter++) + ".tmp");
 }
 
-// Gives the new file the permissions of the one it replaces, so a merge does not widen or narrow access.
-void keepPermissions(const fs::path& from, const fs::path& to) {
-  std::error_code error;
-  const fs::file_status status = fs::status(from, error);
-  if (!error && fs::exists(status)) {
-    fs::permissions(to, status.permissions(), error);
+constexpr fs::perms kDefaultMode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                   fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
+
+// The permissions a new file takes: those of the file it replaces, so a merge does not widen or narrow
+// access; else those of the file it is made from; else the system's default for new files.
+fs::perms permissionsFor(const fs::path& target, const fs::path& modeOf = {}) {
+  for (const fs::path* from : {&target, &modeOf}) {
+    std::error_code error;
+    const fs::file_status status = from->empty() ? fs::file_status() : fs::status(*from, error);
+    if (!error && fs::exists(status)) {
+      return status.permissions() & fs::perms::mask;
+    }
   }
+  return kDefaultMode;
+}
+
+// A file opened for writing by its descriptor: made new (never an existing file, nor through a link) under
+// the mode it will keep, flushed to the disk on request.
+class NewFile {
+ public:
+  NewFile(const fs::path& path, fs::perms mode) {
+#ifdef _WIN32
+    const bool readOnly = (mode & fs::perms::owner_write) == fs::perms::none;
+    descriptor_ = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                         readOnly ? _S_IREAD : _S_IREAD | _S_IWRITE);
+#else
+    const auto bits = static_cast<mode_t>(mode);
+    descriptor_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, bits);
+    // The system's mask of new files would narrow a mode the replaced file has.
+    if (descriptor_ >= 0 && ::fchmod(descriptor_, bits) != 0) {
+      close();
+    }
+#endif
+  }
+  ~NewFile() {
+    close();
+  }
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  bool isOpen() const {
+    return descriptor_ >= 0;
+  }
+
+  bool write(const char* data, std::size_t size) {
+    while (size > 0) {
+      const std::size_t piece = std::min<std::size_t>(size, std::size_t{1} << 30);
+#ifdef _WIN32
+      const int written = _write(descriptor_, data, static_cast<unsigned>(piece));
+#else
+      const ssize_t written = ::write(descriptor_, data, piece);
+      if (written < 0 && errno == EINTR) {
+        continue;
+      }
+#endif
+      if (written <= 0) {
+        return false;
+      }
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return true;
+  }
+
+  bool flushToDisk() {
+#ifdef _WIN32
+    return _commit(descriptor_) == 0;
+#else
+    return ::fsync(descriptor_) == 0;
+#endif
+  }
+
+  bool close() {
+    if (descriptor_ < 0) {
+      return true;
+    }
+#ifdef _WIN32
+    const bool closed = _close(descriptor_) == 0;
+#else
+    const bool closed = ::close(descriptor_) == 0;
+#endif
+    descriptor_ = -1;
+    return closed;
+  }
+
+ private:
+  int descriptor_ = -1;
+};
+
+// A rename is on the disk once the folder that holds the name is. Windows writes the rename through.
+bool flushFolderOf(const fs::path& file) {
+#ifdef _WIN32
+  (void)file;
+  return true;
+#else
+  const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) {
+    return false;
+  }
+  const bool flushed = ::fsync(descriptor) == 0;
+  ::close(descriptor);
+  return flushed;
+#endif
+}
+
+// Replaces target by temporary in one step.
+bool renameOver(const fs::path& temporary, const fs::path& target) {
+#ifdef _WIN32
+  return MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+         0;
+#else
+  std::error_code error;
+  fs::rename(temporary, target, error);
+  return !error;
+#endif
 }
 
 // Opens the file and learns its size; the caller reads size bytes from in.
@@ -63,13 +183,13 @@ bool openForReading(const fs::path& path, std::ifstream& in, std::size_t& size) 
 }  // namespace
 
 // Gathers the pieces in a large buffer of its own, so that a list of many small pieces becomes a few large
-// writes without the cost of a stream call per piece.
-bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce) {
+// writes without the cost of a call per piece.
+bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce, fs::perms mode) {
   if (fails(FileStep::Open)) {
     return false;
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
+  NewFile out(path, mode);
+  if (!out.isOpen()) {
     return false;
   }
   bool failed = false;
@@ -78,47 +198,65 @@ bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce
   constexpr std::size_t kBufferSize = std::size_t{256} << 10;
   std::vector<char> buffer;
   buffer.reserve(kBufferSize);
-  auto flush = [&] {
+  auto write = [&](const char* data, std::size_t size) {
     if (!failed && fails(FileStep::Write)) {
-      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size() / 2));  // a disk that filled up
+      out.write(data, size / 2);  // a disk that filled up
       failed = true;
     }
-    if (!failed) {
-      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    }
+    failed = failed || !out.write(data, size);
+  };
+  auto drain = [&] {
+    write(buffer.data(), buffer.size());
     buffer.clear();
   };
   produce([&](std::string_view piece) {
     if (buffer.size() + piece.size() > kBufferSize) {
-      flush();
+      drain();
     }
     if (piece.size() > kBufferSize) {
-      flush();
-      if (!failed) {
-        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-      }
+      write(piece.data(), piece.size());
     } else {
       buffer.insert(buffer.end(), piece.begin(), piece.end());
     }
   });
-  flush();
-  out.close();
-  return !failed && !out.fail();
+  drain();
+  // The bytes are on the disk before the file can replace the list, so a power cut leaves one or the other.
+  if (!failed && flushEachWrite_ && (fails(FileStep::Flush) || !out.flushToDisk())) {
+    failed = true;
+  }
+  return out.close() && !failed;
 }
 
 bool DiskFileAccess::moveIntoPlace(const fs::path& temporary, const fs::path& target) {
-  keepPermissions(target, temporary);
-  std::error_code error;
-  if (fails(FileStep::Rename)) {
-    error = std::make_error_code(std::errc::io_error);
-  } else {
-    fs::rename(temporary, target, error);
-  }
-  if (error) {
+  const bool moved = !fails(FileStep::Rename) && renameOver(temporary, target);
+  if (!moved) {
+    std::error_code error;
     fs::remove(temporary, error);
     return false;
   }
-  return true;
+  return !flushEachWrite_ || flushFolderOf(target);
+}
+
+bool DiskFileAccess::flush(const fs::path& path) {
+  if (fails(FileStep::Flush)) {
+    return false;
+  }
+  const fs::path target = resolvedTarget(path);
+#ifdef _WIN32
+  const int descriptor = _wopen(target.c_str(), _O_RDWR | _O_BINARY);
+  const bool flushed = descriptor >= 0 && _commit(descriptor) == 0;
+  if (descriptor >= 0) {
+    _close(descriptor);
+  }
+  return flushed;
+#else
+  const int descriptor = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool flushed = descriptor >= 0 && ::fsync(descriptor) == 0;
+  if (descriptor >= 0) {
+    ::close(descriptor);
+  }
+  return flushed && flushFolderOf(target);
+#endif
 }
 
 bool FileAccess::replaceContents(const fs::path& path, const PieceSource& produce) {
@@ -136,7 +274,6 @@ bool FileAccess::readAllIntoBlock(const fs::path& path, TextBlock& bytes, std::s
   bytes.append(text);
   return true;
 }
-
 
 bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
   std::ifstream in;
@@ -178,9 +315,14 @@ bool DiskFileAccess::replaceContents(const fs::path& path, std::string_view byte
 }
 
 bool DiskFileAccess::replaceContents(const fs::path& path, const PieceSource& produce) {
+  return replaceContentsLike(path, produce, {});
+}
+
+bool DiskFileAccess::replaceContentsLike(const fs::path& path, const PieceSource& produce,
+                                         const fs::path& modeOf) {
   const fs::path target = resolvedTarget(path);
   const fs::path temporary = temporaryBeside(target);
-  if (!writeWhole(temporary, produce)) {
+  if (!writeWhole(temporary, produce, permissionsFor(target, modeOf))) {
     std::error_code error;
     fs::remove(temporary, error);
     return false;
@@ -188,16 +330,29 @@ bool DiskFileAccess::replaceContents(const fs::path& path, const PieceSource& pr
   return moveIntoPlace(temporary, target);
 }
 
+// The copy is written as a replace is, so it has the same mode, flush and guarantee: the source is read in
+// pieces and never held whole.
 bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
   const fs::path resolved = resolvedTarget(target);
   const fs::path temporary = temporaryBeside(resolved);
-  std::error_code error;
-  if (fails(FileStep::Open) || fails(FileStep::Write)) {
-    error = std::make_error_code(std::errc::io_error);
-  } else {
-    fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, error);
-  }
-  if (error) {
+  std::ifstream in(source, std::ios::binary);
+  bool readFailed = !in;
+  const bool written =
+      !readFailed && writeWhole(
+                         temporary,
+                         [&](const PieceSink& emit) {
+                           std::vector<char> piece(std::size_t{1} << 20);
+                           in.clear();
+                           in.seekg(0);
+                           while (in) {
+                             in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+                             emit({piece.data(), static_cast<std::size_t>(in.gcount())});
+                           }
+                           readFailed = in.bad();
+                         },
+                         permissionsFor(resolved, source));
+  if (!written || readFailed) {
+    std::error_code error;
     fs::remove(temporary, error);
     return false;
   }

@@ -33,13 +33,28 @@ class FileAccess {
   using PieceSink = std::function<void(std::string_view piece)>;
   using PieceSource = std::function<void(const PieceSink& emit)>;
   virtual bool replaceContents(const std::filesystem::path& path, const PieceSource& produce);
+  // The same for a file that may not exist yet and then takes the permissions of modeOf (the list it is made
+  // from); an existing file keeps its own.
+  virtual bool replaceContentsLike(const std::filesystem::path& path, const PieceSource& produce,
+                                   const std::filesystem::path& modeOf) {
+    (void)modeOf;
+    return replaceContents(path, produce);
+  }
+
+  // Whether every replace and copy is on the disk before it returns (the default). A series of replaces of
+  // one file may leave that to one flush() at its end.
+  virtual void setFlushEachWrite(bool flush) { (void)flush; }
+  virtual bool flush(const std::filesystem::path& path) {
+    (void)path;
+    return true;
+  }
 
   // Makes target a byte-for-byte copy of source, replacing any file there, with the same guarantee.
   virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
 };
 
 // The steps of the file system that can fail.
-enum class FileStep { Open, Read, Write, Rename };
+enum class FileStep { Open, Read, Write, Flush, Rename };
 
 // Tests make chosen steps of the real file system fail through this.
 class FileFaults {
@@ -58,14 +73,19 @@ class DiskFileAccess final : public FileAccess {
   bool readAllIntoBlock(const std::filesystem::path& path, TextBlock& bytes, std::size_t room) override;
   bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override;
   bool replaceContents(const std::filesystem::path& path, const PieceSource& produce) override;
+  bool replaceContentsLike(const std::filesystem::path& path, const PieceSource& produce,
+                           const std::filesystem::path& modeOf) override;
   bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
+  void setFlushEachWrite(bool flush) override { flushEachWrite_ = flush; }
+  bool flush(const std::filesystem::path& path) override;
 
  private:
   bool fails(FileStep step) const { return faults_ != nullptr && faults_->fails(step); }
-  bool writeWhole(const std::filesystem::path& path, const PieceSource& produce);
+  bool writeWhole(const std::filesystem::path& path, const PieceSource& produce, std::filesystem::perms mode);
   bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);
 
   FileFaults* faults_;
+  bool flushEachWrite_ = true;
 };
 
 // One shared instance for callers that do not bring their own.

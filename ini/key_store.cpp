@@ -67,8 +67,8 @@ bool MemoryKeyStore::finish() {
   bool written = true;
   if (changed_) {
     written = retries.run([&] {
-      return files_.replaceContents(target_,
-                                    [this](const FileAccess::PieceSink& emit) { document_->writeTo(emit); });
+      return files_.replaceContentsLike(
+          target_, [this](const FileAccess::PieceSink& emit) { document_->writeTo(emit); }, source_);
     });
   } else if (target_ != source_) {
     written = retries.run([&] { return files_.copyFile(source_, target_); });

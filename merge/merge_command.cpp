@@ -354,8 +354,20 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     return finish(host, std::move(report));
   }
 
+  // The reference engine writes the output once per key: each write stays atomic, and the output goes to
+  // the disk once, at the end, instead of once per key.
+  if (engine == MergeEngine::File) {
+    files.setFlushEachWrite(false);
+  }
   runPassInto(report, host, request.policy, *store, newKeysFile,
               options.collectChanges ? recorderInto(report.changes) : ChangeSink());
+  if (engine == MergeEngine::File) {
+    files.setFlushEachWrite(true);
+    if (RetryCounter retries; !retries.run([&] { return files.flush(report.output); })) {
+      failedAt(report, FailedStep::WriteOutput, report.output);
+      report.written = Written::CountedLines;
+    }
+  }
   if (report.outcome == MergeOutcome::Failed) {
     report.written = Written::CountedLines;
   }

@@ -104,7 +104,7 @@ struct FaultyInPlaceMerge {
 };
 
 TEST(Faults, ABackupThatCannotBeWrittenStopsTheMergeBeforeTheListIsTouched) {
-  for (const FileStep step : {FileStep::Open, FileStep::Write, FileStep::Rename}) {
+  for (const FileStep step : {FileStep::Open, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
     const FaultyInPlaceMerge merge({step, 1, 101}, MergeEngine::Memory);
     EXPECT_EQ(merge.report.failedStep, FailedStep::Backup);
     EXPECT_TRUE(merge.report.backup.empty()) << "no backup to speak of";
@@ -114,19 +114,23 @@ TEST(Faults, ABackupThatCannotBeWrittenStopsTheMergeBeforeTheListIsTouched) {
   }
 }
 
+// A merged list that cannot be put on the disk (its flush or its rename fails) is not reported as merged.
 TEST(Faults, AFailedWriteOfTheMergedListKeepsTheListAndItsCompleteBackup) {
-  // The backup is the first rename, the merged list the second.
-  const FaultyInPlaceMerge merge({FileStep::Rename, 2, 101}, MergeEngine::Memory);
-  EXPECT_EQ(merge.report.outcome, MergeOutcome::Failed);
-  EXPECT_EQ(merge.report.changeCount, 0) << "no line reached the disk";
-  EXPECT_EQ(merge.list(), kList);
-  EXPECT_EQ(merge.backup(), kList);
-  EXPECT_EQ(test::countEntries(merge.dir.path()), 3u);
+  // The backup is the first flush and rename, the merged list the second.
+  for (const FileStep step : {FileStep::Flush, FileStep::Rename}) {
+    const FaultyInPlaceMerge merge({step, 2, 101}, MergeEngine::Memory);
+    EXPECT_EQ(merge.report.failedStep, FailedStep::WriteOutput);
+    EXPECT_EQ(merge.report.changeCount, 0) << "no line reached the disk";
+    EXPECT_EQ(merge.list(), kList);
+    EXPECT_EQ(merge.backup(), kList);
+    EXPECT_EQ(test::countEntries(merge.dir.path()), 3u);
+  }
 }
 
 TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
   for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
-    for (const FileStep step : {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Rename}) {
+    for (const FileStep step :
+         {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
       // The first call of each step, the backup's, succeeds; every later one is retried.
       const FaultyInPlaceMerge merge({step, 2, 50}, engine);
       EXPECT_EQ(merge.report.outcome, MergeOutcome::Merged) << failureMessage(merge.report);

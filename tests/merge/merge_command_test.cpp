@@ -166,6 +166,26 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
   }
 }
 
+#ifndef _WIN32
+// An output made from the list keeps its permission bits with either engine, also when no key is written.
+TEST_F(MergeCommand, AnOutputTakesThePermissionsOfTheListItIsMadeFrom) {
+  fs::permissions(request.fileToUpdate, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string noKeys = crlf("// nothing to write||");
+  for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
+    for (const std::string& newKeys : {kNewList, noKeys}) {
+      test::writeFile(request.newKeys, newKeys);
+      host.outputChoice = dir / "out.ini";
+      fs::remove(host.outputChoice);
+      EXPECT_EQ(runMergeCommand(request, host, engine).outcome, MergeOutcome::Merged);
+      EXPECT_EQ(fs::status(host.outputChoice).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+      if (newKeys == noKeys) {
+        EXPECT_EQ(readFile(host.outputChoice), kUserList) << "a copy, though no key was written";
+      }
+    }
+  }
+}
+#endif
+
 TEST(LineEnds, OnlyCrLfMakesLinesForTheTextModel) {
   TempDir dir;
   const std::pair<std::string, LineEnds> cases[] = {
