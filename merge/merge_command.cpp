@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ini/path_text.h"
+#include "merge/output_lock.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -336,6 +337,12 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   }
   if (const Refused why = refusalOfOutput(request, report.output); why.refusal != Refusal::None) {
     return refused(why, report.output);
+  }
+  // Held until the merge has ended, so that two merges into one file never mix their writes.
+  const std::unique_ptr<OutputLock> lock =
+      OutputLock::acquire(writtenFile(report.output), options.waitForOtherMerge);
+  if (!lock) {
+    return refused({Refusal::MergeRunning, report.output}, report.output);
   }
 
   if (!prepareOutput(report, request.fileToUpdate, engine, files)) {

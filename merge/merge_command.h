@@ -5,6 +5,7 @@
 // pass and reports the count. Written once; the two windows and the command line are its hosts, and each
 // shows the report in the words of merge_messages.h.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -69,6 +70,7 @@ enum class Refusal {
   BackupOverList,      // the backup would land on the file to be updated itself (a link leads there)
   ReadOnly,            // refusedPath, the file to be written, may not be written
   FolderRefusesFiles,  // refusedPath, the folder of the file to be written, takes no new files
+  MergeRunning,        // another merge is writing refusedPath and did not end within a few seconds
 };
 
 enum class FailedStep {
@@ -126,6 +128,8 @@ struct MergeOptions {
   bool dryRun = false;
   // Keep every key write with what it changed in the report. Needs the memory engine.
   bool collectChanges = false;
+  // How long to wait for another merge into the same file to end.
+  std::chrono::milliseconds waitForOtherMerge{3000};
 };
 
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options = {},

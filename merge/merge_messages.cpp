@@ -101,6 +101,8 @@ std::string refusalMessage(const MergeReport& report) {
              "changed.";
     case Refusal::ReadOnly:
       return path + " is read-only. Nothing was changed. Make it writable, or merge into another file.";
+    case Refusal::MergeRunning:
+      return "Another merge is writing " + path + ". Nothing was changed. Merge again when it has finished.";
     case Refusal::FolderRefusesFiles:
       return "The folder " + path +
              " does not let new files be made in it, and the merge writes its result there first. Nothing "

@@ -10,6 +10,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/cli_run.h"
+#include "merge/output_lock.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -130,6 +131,32 @@ TEST_F(Cli, SameFileIsRefused) {
 }
 
 #ifndef _WIN32
+// Runs the real program with args and returns its exit status and everything it printed.
+std::pair<int, std::string> runProgram(const std::string& prefix, const std::string& args) {
+  const std::string command =
+      prefix + "'" + std::string(OMBRIX_MERGE_PROGRAM) + "' --quiet " + args + " 2>&1";
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+    output += static_cast<char>(c);
+  }
+  return {pclose(pipe), output};
+}
+
+// Two merges into one list: the second waits a few seconds for the first, then refuses and writes nothing.
+TEST_F(Cli, ASecondMergeIntoTheSameListWaitsThenRefuses) {
+  const std::string files = "'" + newKeys + "' '" + mine + "'";
+  {
+    const std::unique_ptr<OutputLock> firstMerge = OutputLock::acquire(mine, std::chrono::milliseconds(0));
+    ASSERT_NE(firstMerge, nullptr);
+    const auto second = runProgram("", files);
+    EXPECT_NE(second.first, 0);
+    EXPECT_THAT(second.second, HasSubstr("Another merge is writing '" + mine + "'"));
+    EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
+  }
+  EXPECT_EQ(runProgram("", files).first, 0) << "the lock ends with the merge that held it";
+}
+
 // As a user who may not write the list (though it has write bits) nor make files in its folder: both are
 // refused by name before anything is written.
 TEST_F(Cli, RefusesWhatTheRunningUserMayNotWrite) {
@@ -139,14 +166,7 @@ TEST_F(Cli, RefusesWhatTheRunningUserMayNotWrite) {
   fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                   fs::perms::others_read | fs::perms::others_exec);
   auto asNobody = [&](const std::string& args) {
-    const std::string command = "/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups '" +
-                                std::string(OMBRIX_MERGE_PROGRAM) + "' --quiet " + args + " 2>&1";
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
-      output += static_cast<char>(c);
-    }
-    return std::make_pair(pclose(pipe), output);
+    return runProgram("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups ", args);
   };
   const std::string files = "'" + newKeys + "' '" + mine + "'";
   const auto inPlace = asNobody(files);
