@@ -2,7 +2,8 @@
 """Whole-process timings of ombrix-merge against the cost of just reading and copying the files.
 
 For each list size and policy it runs, side by side and in turns so that both see the same machine:
-  floor    sh -c 'cat NEW_KEYS > /dev/null && cp FILE_TO_UPDATE OUT'
+  floor    sh -c 'cat NEW_KEYS > /dev/null && cp FILE_TO_UPDATE OUT && sync OUT' (the merge, too, waits
+           until its output is on the disk)
   memory   ombrix-merge --engine=memory -o OUT NEW_KEYS FILE_TO_UPDATE
   file     ombrix-merge --engine=file ... (the slow reference; once, and only up to --file-engine-max games)
 and prints the medians, the ratios and the peak memory as one Markdown table.
@@ -77,7 +78,7 @@ def median_against_floor(floor, command, runs):
 
 
 def shapes_table(args, merge, make_lists):
-    print("\n| list | count | list sizes | floor (cat + cp) | replace-all | / floor | --report | / floor "
+    print("\n| list | count | list sizes | floor (cat + cp + sync) | replace-all | / floor | --report | / floor "
           "| --check | / floor | peak memory (limit) |")
     print("|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|")
     with tempfile.TemporaryDirectory() as work:
@@ -89,7 +90,7 @@ def shapes_table(args, merge, make_lists):
             mine = os.path.join(folder, "file_to_update.ini")
             out = os.path.join(folder, "out.ini")
             input_bytes = os.path.getsize(new_keys) + os.path.getsize(mine)
-            floor = ["sh", "-c", f"cat '{new_keys}' > /dev/null && cp '{mine}' '{out}'"]
+            floor = ["sh", "-c", f"cat '{new_keys}' > /dev/null && cp '{mine}' '{out}' && sync '{out}'"]
             merge_command = [merge, "--quiet", "--policy", "replace-all", "-o", out, new_keys, mine]
             report = [merge, "--quiet", "--policy", "replace-all", "--report", "-o", out, new_keys, mine]
             check = ["sh", "-c", f"'{merge}' --check '{mine}' > /dev/null; true"]
@@ -107,7 +108,7 @@ def shapes_table(args, merge, make_lists):
 
 
 def plain_table(args, merge, make_lists, sizes):
-    print("| games | list sizes | policy | floor (cat + cp) | memory engine | memory / floor "
+    print("| games | list sizes | policy | floor (cat + cp + sync) | memory engine | memory / floor "
           "| file engine | file / memory | peak memory (limit) |")
     print("|---:|---|---|---:|---:|---:|---:|---:|---:|")
     medians = {}
@@ -119,7 +120,7 @@ def plain_table(args, merge, make_lists, sizes):
             mine = os.path.join(folder, "file_to_update.ini")
             out = os.path.join(folder, "out.ini")
             input_bytes = os.path.getsize(new_keys) + os.path.getsize(mine)
-            floor = ["sh", "-c", f"cat '{new_keys}' > /dev/null && cp '{mine}' '{out}'"]
+            floor = ["sh", "-c", f"cat '{new_keys}' > /dev/null && cp '{mine}' '{out}' && sync '{out}'"]
             for policy in POLICIES:
                 memory = [merge, "--quiet", "--engine=memory", "--policy", policy, "-o", out, new_keys, mine]
                 floor_times, memory_times = [], []
