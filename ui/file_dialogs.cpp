@@ -14,16 +14,21 @@ bool isHighSurrogate(char16_t unit) {
 std::string showDialog(FileDialogPlatform& platform, bool save, DialogOwner owner, std::string_view filter,
                        std::string_view title, std::string_view initialDir,
                        std::u16string_view proposedName) {
-  FileDialogRequest request;
-  request.owner = owner;
-  request.filterList = convertFilter(toUtf16(filter));
-  request.filterList += kNul;
-  request.nameBuffer = nameBufferWith(proposedName);
-  request.initialDir = toUtf16(initialDir);
-  request.title = toUtf16(title);
-  request.flags = save ? DialogFlags::kSave : DialogFlags::kOpen;
-  const bool confirmed = save ? platform.showSave(request) : platform.showOpen(request);
-  return confirmed ? toUtf8(resultFromNameBuffer(request.nameBuffer)) : std::string();
+  for (;;) {
+    FileDialogRequest request;
+    request.owner = owner;
+    request.filterList = convertFilter(toUtf16(filter));
+    request.filterList += kNul;
+    request.nameBuffer = nameBufferWith(proposedName);
+    request.initialDir = toUtf16(initialDir);
+    request.title = toUtf16(title);
+    request.flags = save ? DialogFlags::kSave : DialogFlags::kOpen;
+    const bool confirmed = save ? platform.showSave(request) : platform.showOpen(request);
+    if (confirmed || !request.tooLong) {
+      return confirmed ? toUtf8(resultFromNameBuffer(request.nameBuffer)) : std::string();
+    }
+    platform.sayPathTooLong(owner, request.title);
+  }
 }
 
 void appendUtf8(std::string& out, char32_t c) {

@@ -3,7 +3,8 @@
 // OpenDialog and SaveDialog: the tool's own logic around a modal file dialog, written once for every
 // toolkit. The filter "A|*.a|B|*.b" becomes the NUL-separated list that the dialog takes; the chosen path
 // comes back through a name buffer of 254 characters, cut at its first NUL and trimmed of spaces. A
-// cancelled or failed dialog gives "". Characters are counted as the dialogs count them, in UTF-16 units;
+// cancelled or failed dialog gives ""; a path too long for the buffer is refused with a message, and the
+// dialog opens again. Characters are counted as the dialogs count them, in UTF-16 units;
 // the texts outside are UTF-8. The dialog itself sits behind FileDialogPlatform, which each toolkit
 // implements and tests can stand in for.
 
@@ -37,7 +38,13 @@ struct FileDialogRequest {
   std::u16string initialDir;
   std::u16string title;
   unsigned flags = 0;
+  // Set by the platform when the dialog failed because the chosen path does not fit the buffer.
+  bool tooLong = false;
 };
+
+inline constexpr std::string_view kPathTooLongMessage =
+    "The chosen path is longer than 254 characters, which is more than the tool can take. Choose a file "
+    "with a shorter path.";
 
 class FileDialogPlatform {
  public:
@@ -47,6 +54,8 @@ class FileDialogPlatform {
   // longer than kNameBufferLength units fails).
   virtual bool showOpen(FileDialogRequest& request) = 0;
   virtual bool showSave(FileDialogRequest& request) = 0;
+  // Tells the user, in a message box with the dialog's title, that the chosen path was too long.
+  virtual void sayPathTooLong(DialogOwner owner, std::u16string_view title) = 0;
 };
 
 std::string OpenDialog(FileDialogPlatform& platform, DialogOwner Form1, std::string_view Filter,

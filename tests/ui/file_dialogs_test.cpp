@@ -54,10 +54,12 @@ TEST(FileDialogLogic, OpenStartsEmptyAndLongNamesAreCutBetweenCharacters) {
   SaveDialog(dialogs, nullptr, {}, {}, {}, std::string(253, 'n') + "\xF0\x9F\x8E\xAE");
   EXPECT_EQ(dialogs.saves[1].nameBuffer, std::u16string(253, u'n') + u'\0');
 
-  // A choice of the full length comes back whole; a longer one fails like a cancel.
-  dialogs.answers = {std::string(kNameBufferLength, 'c'), std::string(kNameBufferLength + 1, 'c')};
+  // A choice of the full length comes back whole; a longer one is refused with a message and the dialog
+  // opens again.
+  dialogs.answers = {std::string(kNameBufferLength, 'c'), std::string(kNameBufferLength + 1, 'c'), "short"};
   EXPECT_EQ(OpenDialog(dialogs, nullptr, {}, {}, {}), std::string(kNameBufferLength, 'c'));
-  EXPECT_EQ(OpenDialog(dialogs, nullptr, {}, {}, {}), "");
+  EXPECT_EQ(OpenDialog(dialogs, nullptr, {}, {}, {}), "short");
+  EXPECT_EQ(dialogs.toldTooLong, 1);
 }
 
 TEST(FileDialogLogic, PathsInAnyScriptSurviveTheRoundTrip) {

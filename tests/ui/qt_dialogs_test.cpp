@@ -83,14 +83,23 @@ TEST_F(QtDialogs, SaveAsksBeforeCreatingAndNoKeepsItOpen) {
   EXPECT_FALSE(QFileInfo::exists(fresh)) << "the dialog only chooses; the merge creates the file";
 }
 
+// Also when the name is typed with a space after it: the existing file is what the merge would replace.
 TEST_F(QtDialogs, SaveAsksBeforeReplacingAnExistingFile) {
+  QString prompt;
   test::ModalDriver driver({
       {"QFileDialog", [&](QWidget* d) { type(d, existing); }},
       {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
-      {"QFileDialog", [](QWidget* d) { static_cast<QFileDialog*>(d)->reject(); }},
+      {"QFileDialog", [&](QWidget* d) { type(d, existing + u' '); }},
+      {"QMessageBox",
+       [&](QWidget* box) {
+         prompt = box->objectName();
+         answer(box, QMessageBox::Yes);
+       }},
   });
-  EXPECT_EQ(saveDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), existing, existing), QString());
+  EXPECT_EQ(saveDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), existing, existing),
+            QDir::toNativeSeparators(existing));
   EXPECT_TRUE(driver.finished());
+  EXPECT_NE(prompt, QStringLiteral("CreatePrompt")) << "asked to replace, not to create a new file";
 }
 
 TEST_F(QtDialogs, FullPathProposalOpensItsFolderAndMissingStartFolderFallsBackHome) {
@@ -114,7 +123,7 @@ TEST_F(QtDialogs, FullPathProposalOpensItsFolderAndMissingStartFolderFallsBackHo
   EXPECT_EQ(shownFolder, QDir::homePath());
 }
 
-TEST_F(QtDialogs, AChoiceLongerThanTheNameBufferFails) {
+TEST_F(QtDialogs, AChoiceLongerThanTheNameBufferIsRefusedAndTheDialogOpensAgain) {
   QString longFolder = toQString(dir.path());
   while (longFolder.size() < 260) {
     longFolder += QStringLiteral("/") + QString(60, u'd');
@@ -122,8 +131,13 @@ TEST_F(QtDialogs, AChoiceLongerThanTheNameBufferFails) {
   ASSERT_TRUE(QDir().mkpath(longFolder));
   const QString longPath = longFolder + QStringLiteral("/list.ini");
   test::writeFile(longPath.toStdString(), "[A]\r\n");
-  test::ModalDriver driver({{"QFileDialog", [&](QWidget* d) { type(d, longPath); }}});
-  EXPECT_EQ(openDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), longFolder), QString());
+  test::ModalDriver driver({
+      {"QFileDialog", [&](QWidget* d) { type(d, longPath); }},
+      {"QMessageBox", [](QWidget* box) { static_cast<QMessageBox*>(box)->accept(); }},
+      {"QFileDialog", [&](QWidget* d) { type(d, existing); }},
+  });
+  EXPECT_EQ(openDialog(QStringLiteral("F|*.ini"), QStringLiteral("T"), longFolder),
+            QDir::toNativeSeparators(existing));
   EXPECT_TRUE(driver.finished());
 }
 

@@ -21,6 +21,7 @@ class ScriptedDialogs final : public FileDialogPlatform {
   std::deque<std::optional<std::string>> answers;
   std::vector<FileDialogRequest> opens;
   std::vector<FileDialogRequest> saves;
+  int toldTooLong = 0;
 
   bool showOpen(FileDialogRequest& request) override {
     opens.push_back(request);
@@ -30,6 +31,7 @@ class ScriptedDialogs final : public FileDialogPlatform {
     saves.push_back(request);
     return answer(request);
   }
+  void sayPathTooLong(DialogOwner, std::u16string_view) override { ++toldTooLong; }
 
  private:
   bool answer(FileDialogRequest& request) {
@@ -40,7 +42,8 @@ class ScriptedDialogs final : public FileDialogPlatform {
     if (!next) {
       return false;
     }
-    return writeChoice(request, toUtf16(*next));
+    request.tooLong = !writeChoice(request, toUtf16(*next));
+    return !request.tooLong;
   }
 };
 

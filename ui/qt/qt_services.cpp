@@ -56,35 +56,45 @@ QString startFolder(const QString& initialDir, const QString& proposedName) {
   return QDir::homePath();
 }
 
-// Qt's dialog, which asks before it creates a new file when the flags say so.
+// Qt's dialog, which asks before it creates a new file when the flags say so. It judges the name as the
+// wrappers will return it, trimmed of spaces: "other.ini " names the existing other.ini, so it asks before
+// replacing that, not before creating another.
 class ConfirmingFileDialog final : public QFileDialog {
  public:
-  ConfirmingFileDialog(QWidget* owner, const QString& title, bool confirmCreate)
-      : QFileDialog(owner, title), confirmCreate_(confirmCreate) {}
+  ConfirmingFileDialog(QWidget* owner, const QString& title, unsigned flags)
+      : QFileDialog(owner, title), flags_(flags) {}
 
   void accept() override {
-    const QString chosen = selectedFiles().value(0);
-    if (confirmCreate_ && !chosen.isEmpty() && !QFileInfo::exists(chosen) && !askToCreate(chosen)) {
-      return;
+    const QString typed = selectedFiles().value(0);
+    const QString chosen = QString::fromStdU16String(resultFromNameBuffer(typed.toStdU16String()));
+    const bool exists = QFileInfo::exists(chosen);
+    if (!chosen.isEmpty() && fileMode() == QFileDialog::AnyFile) {
+      // Qt asks about a name it sees existing; the trimmed name is this dialog's to ask about.
+      const bool askReplace = exists && chosen != typed && (flags_ & DialogFlags::kOverwritePrompt) != 0;
+      const bool askCreate = !exists && (flags_ & DialogFlags::kCreatePrompt) != 0;
+      if ((askReplace &&
+           !ask(tr("%1 already exists.\nDo you want to replace it?"), chosen, "ReplacePrompt")) ||
+          (askCreate && !ask(tr("%1 does not exist.\nDo you want to create it?"), chosen, "CreatePrompt"))) {
+        return;
+      }
     }
     QFileDialog::accept();
   }
 
  private:
-  bool askToCreate(const QString& chosen) {
-    QMessageBox prompt(QMessageBox::Warning, windowTitle(),
-                       tr("%1 does not exist.\nDo you want to create it?").arg(QFileInfo(chosen).fileName()),
+  bool ask(const QString& question, const QString& chosen, const char* name) {
+    QMessageBox prompt(QMessageBox::Warning, windowTitle(), question.arg(QFileInfo(chosen).fileName()),
                        QMessageBox::Yes | QMessageBox::No, this);
-    prompt.setObjectName(QStringLiteral("CreatePrompt"));
+    prompt.setObjectName(QString::fromLatin1(name));
     return prompt.exec() == QMessageBox::Yes;
   }
 
-  bool confirmCreate_;
+  unsigned flags_;
 };
 
 bool runQtDialog(FileDialogRequest& request, bool save) {
   ConfirmingFileDialog dialog(ownerWidget(request.owner), QString::fromStdU16String(request.title),
-                              (request.flags & DialogFlags::kCreatePrompt) != 0);
+                              request.flags);
   dialog.setObjectName(QStringLiteral("FileDialog"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & DialogFlags::kOverwritePrompt) == 0);
@@ -105,6 +115,7 @@ bool runQtDialog(FileDialogRequest& request, bool save) {
     return false;
   }
   const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
+  request.tooLong = chosen.size() > kNameBufferLength;
   return !chosen.isEmpty() && writeChoice(request, chosen.toStdU16String());
 }
 
@@ -172,6 +183,12 @@ bool QtFileDialogPlatform::showOpen(FileDialogRequest& request) {
 
 bool QtFileDialogPlatform::showSave(FileDialogRequest& request) {
   return runQtDialog(request, true);
+}
+
+void QtFileDialogPlatform::sayPathTooLong(DialogOwner owner, std::u16string_view title) {
+  QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(std::u16string(title)),
+                  toQString(kPathTooLongMessage), QMessageBox::Ok, ownerWidget(owner));
+  box.exec();
 }
 
 }  // namespace ombrix

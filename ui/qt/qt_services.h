@@ -59,6 +59,7 @@ class QtFileDialogPlatform final : public FileDialogPlatform {
  public:
   bool showOpen(FileDialogRequest& request) override;
   bool showSave(FileDialogRequest& request) override;
+  void sayPathTooLong(DialogOwner owner, std::u16string_view title) override;
 };
 
 // The NUL-separated filter list in Qt's form: "Ombrix ini files (*.ini)", "All files (*)".

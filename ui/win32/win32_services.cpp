@@ -1,5 +1,6 @@
 #include "ui/win32/win32_services.h"
 
+#include <cderr.h>
 #include <shellapi.h>
 
 #include <vector>
@@ -66,10 +67,16 @@ bool Win32FileDialogs::show(DialogFunction dialog, FileDialogRequest& request) {
   record.lpstrTitle = title.c_str();
   record.Flags = request.flags;
   if (dialog(&record) == FALSE) {
+    request.tooLong = CommDlgExtendedError() == FNERR_BUFFERTOOSMALL;
     return false;
   }
   request.nameBuffer.assign(file.begin(), file.begin() + kNameBufferLength);
   return true;
+}
+
+void Win32FileDialogs::sayPathTooLong(DialogOwner owner, std::u16string_view title) {
+  MessageBoxW(static_cast<HWND>(owner), toWide(kPathTooLongMessage).c_str(), wideOf(title).c_str(),
+              MB_OK | MB_ICONWARNING);
 }
 
 void Win32MessagePresenter::show(DialogOwner owner, MessageIcon icon, std::string_view title,

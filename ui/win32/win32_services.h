@@ -28,6 +28,7 @@ class Win32FileDialogs final : public FileDialogPlatform {
 
   bool showOpen(FileDialogRequest& request) override { return show(open_, request); }
   bool showSave(FileDialogRequest& request) override { return show(save_, request); }
+  void sayPathTooLong(DialogOwner owner, std::u16string_view title) override;
 
  private:
   static bool show(DialogFunction dialog, FileDialogRequest& request);
