@@ -136,7 +136,10 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
        [](auto& dir, auto& request, auto&) { request.newKeys = dir.file("Mine.bak", kNewList); },
        Refusal::BackupOverNewKeys},
       {"backup linked to the list",
-       [](auto& dir, auto& request, auto&) { fs::create_symlink(request.fileToUpdate, dir / "Mine.bak"); },
+       [](auto& dir, auto& request, auto&) {
+         std::error_code error;  // where links cannot be made (Wine), the case is not tried
+         fs::create_symlink(request.fileToUpdate, dir / "Mine.bak", error);
+       },
        Refusal::BackupOverList},
       // No write permission bit: refused even for an administrator, who could write it.
       {"read-only list",
@@ -159,6 +162,9 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
     host.outputChoice = request.fileToUpdate;
     c.arrange(dir, request, host);
     const std::map<fs::path, std::string> before = filesIn(dir.path());
+    if (c.refusal == Refusal::BackupOverList && !fs::is_symlink(dir / "Mine.bak")) {
+      continue;
+    }
     const MergeReport report = runMergeCommand(request, host);
     EXPECT_EQ(report.refusal, c.refusal) << c.name;
     EXPECT_EQ(report.outcome, MergeOutcome::Refused) << c.name;
