@@ -41,7 +41,9 @@ export OMBRIX_WINE_DISPLAY=:$(head -n1 "$work/display")
 # One prefix and one running wineserver for all the tests: starting Wine is the slow part.
 export WINEPREFIX=${WINEPREFIX:-$(mktemp -d)/wine-prefix}
 scripts/wine-run.sh cmd /c exit > /dev/null 2>&1 || true
-ctest --preset windows -j2
+# Now and then Wine fails to start a program at all (no output, no test run); such a test is run once more.
+# A test that fails on its own fails both times.
+ctest --preset windows -j2 --repeat until-pass:2
 build/ci/bench/make_game_lists 800 "$work"
 for engine in memory file; do
   for policy in replace-all keep-playable keep-existing; do
