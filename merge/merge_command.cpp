@@ -103,9 +103,13 @@ MergeReport refused(const Refused& why, const fs::path& output = {}) {
   return report;
 }
 
+// Keeps the writes that changed something; a value written as it stood is counted but not listed.
 ChangeSink recorderInto(std::vector<ChangeRecord>& changes) {
   return [&changes](std::string_view section, std::string_view key, std::string_view value,
                     const KeyChange& change) {
+    if (change.kind == KeyChange::Kind::None) {
+      return;
+    }
     changes.push_back({std::string(section), std::string(key), std::string(value),
                        std::string(change.oldValue), change.kind, change.sectionAdded});
   };

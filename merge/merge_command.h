@@ -112,7 +112,7 @@ struct MergeReport {
   std::filesystem::path newKeys;
   std::filesystem::path output;
   std::filesystem::path backup;       // empty unless a complete backup was written
-  std::vector<ChangeRecord> changes;  // every key write, when asked for
+  std::vector<ChangeRecord> changes;  // every key write that changed something, when asked for
 };
 
 enum class MergeEngine {
