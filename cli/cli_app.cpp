@@ -248,7 +248,9 @@ int printReport(const MergeReport& report, const CliOptions& options, std::ostre
         out << backupMessage(report.backup) << '\n';
       }
       if (listChanges) {
-        out << formatChanges(report.changes);
+        writeChanges(report.changes, [&out](std::string_view piece) {
+          out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
       }
       out << changeCountMessage(report.changeCount) << '\n';
       if (listChanges) {

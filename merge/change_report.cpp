@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "ini/case_fold.h"
+#include "ini/header_index.h"
 
 namespace ombrix {
 namespace {
@@ -89,7 +90,7 @@ std::string escapeForTerminal(std::string_view text) {
   return escaped;
 }
 
-std::size_t countEffectiveChanges(const std::vector<ChangeRecord>& changes) {
+std::size_t countEffectiveChanges(const ChangeList& changes) {
   std::size_t count = 0;
   for (const ChangeRecord& change : changes) {
     count += change.kind == KeyChange::Kind::None ? 0 : 1;
@@ -99,29 +100,39 @@ std::size_t countEffectiveChanges(const std::vector<ChangeRecord>& changes) {
 
 // The changes grouped by section (letter case folded), in the order each section first changed. The keys of
 // a section come one after another, so the group of the change before is tried first.
-std::string formatChanges(const std::vector<ChangeRecord>& changes) {
+void writeChanges(const ChangeList& changes, const std::function<void(std::string_view piece)>& emit) {
   std::vector<const ChangeRecord*> firstOfGroup;
   std::vector<std::uint32_t> groupOfChange(changes.size(), UINT32_MAX);  // UINT32_MAX: no effect
-  std::unordered_map<std::string, std::uint32_t> groupOf;                // folded section name -> group
+  // Groups by the hash of the folded name; a name that meets another's hash is grouped by its folded text.
+  std::unordered_map<std::uint64_t, std::uint32_t> groupOfHash;
+  std::unordered_map<std::string, std::uint32_t> groupOfCollided;
+  auto groupFor = [&](const ChangeRecord& change) {
+    const auto next = static_cast<std::uint32_t>(firstOfGroup.size());
+    const auto [place, added] = groupOfHash.try_emplace(HeaderIndex::hashOf(change.section), next);
+    if (added || equalsIgnoringCase(firstOfGroup[place->second]->section, change.section)) {
+      if (added) {
+        firstOfGroup.push_back(&change);
+      }
+      return place->second;
+    }
+    const auto [other, otherAdded] = groupOfCollided.try_emplace(foldedName(change.section), next);
+    if (otherAdded) {
+      firstOfGroup.push_back(&change);
+    }
+    return other->second;
+  };
   const ChangeRecord* previous = nullptr;
   std::uint32_t previousGroup = 0;
-  std::size_t textSize = 0;
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const ChangeRecord& change = changes[i];
     if (change.kind == KeyChange::Kind::None) {
       continue;
     }
     if (previous == nullptr || change.section != previous->section) {
-      const auto [place, added] =
-          groupOf.try_emplace(foldedName(change.section), static_cast<std::uint32_t>(firstOfGroup.size()));
-      if (added) {
-        firstOfGroup.push_back(&change);
-      }
-      previousGroup = place->second;
+      previousGroup = groupFor(change);
     }
     previous = &change;
     groupOfChange[i] = previousGroup;
-    textSize += change.key.size() + change.value.size() + change.oldValue.size() + 16;
   }
   // The changes of each group, in their order: where each group starts, then each change in its place.
   std::vector<std::size_t> groupStart(firstOfGroup.size() + 1, 0);
@@ -140,9 +151,14 @@ std::string formatChanges(const std::vector<ChangeRecord>& changes) {
       ordered[next[groupOfChange[i]]++] = &changes[i];
     }
   }
+  constexpr std::size_t kPiece = 64 * 1024;
   std::string text;
-  text.reserve(textSize + firstOfGroup.size() * 32);
+  text.reserve(kPiece + 1024);
   for (std::size_t group = 0; group < firstOfGroup.size(); ++group) {
+    if (text.size() >= kPiece) {
+      emit(text);
+      text.clear();
+    }
     text += '[';
     appendEscaped(text, firstOfGroup[group]->section);
     text += firstOfGroup[group]->sectionAdded ? "] (new section)\n" : "]\n";
@@ -150,6 +166,12 @@ std::string formatChanges(const std::vector<ChangeRecord>& changes) {
       appendDescription(text, *ordered[at]);
     }
   }
+  emit(text);
+}
+
+std::string formatChanges(const ChangeList& changes) {
+  std::string text;
+  writeChanges(changes, [&text](std::string_view piece) { text.append(piece); });
   return text;
 }
 

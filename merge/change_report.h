@@ -12,6 +12,7 @@
 // left out.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +21,11 @@
 
 namespace ombrix {
 
-std::string formatChanges(const std::vector<ChangeRecord>& changes);
+std::string formatChanges(const ChangeList& changes);
+// The same text handed to emit in pieces of some kilobytes, so that no copy of it all is made.
+void writeChanges(const ChangeList& changes, const std::function<void(std::string_view piece)>& emit);
 
-std::size_t countEffectiveChanges(const std::vector<ChangeRecord>& changes);
+std::size_t countEffectiveChanges(const ChangeList& changes);
 
 // The bytes as they are, but control bytes (and the backslash) written as escapes, so that a name or value
 // cannot move the cursor or recolour a terminal: \r, \n, \t, \\ and \xNN.

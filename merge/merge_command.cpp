@@ -103,15 +103,26 @@ MergeReport refused(const Refused& why, const fs::path& output = {}) {
   return report;
 }
 
-// Keeps the writes that changed something; a value written as it stood is counted but not listed.
-ChangeSink recorderInto(std::vector<ChangeRecord>& changes) {
-  return [&changes](std::string_view section, std::string_view key, std::string_view value,
-                    const KeyChange& change) {
+// Keeps the writes that changed something; a value written as it stood is counted but not listed. The
+// keys of a section come one after another, so its name is kept once for them.
+ChangeSink recorderInto(MergeReport& report) {
+  report.changeText = std::make_shared<TextArena>();
+  return [&report](std::string_view section, std::string_view key, std::string_view value,
+                   const KeyChange& change) {
     if (change.kind == KeyChange::Kind::None) {
       return;
     }
-    changes.push_back({std::string(section), std::string(key), std::string(value),
-                       std::string(change.oldValue), change.kind, change.sectionAdded});
+    TextArena& text = *report.changeText;
+    auto kept = [&text](std::string_view bytes) {
+      char* place = text.allocate(bytes.size());
+      std::copy(bytes.begin(), bytes.end(), place);
+      return std::string_view(place, bytes.size());
+    };
+    ChangeList& changes = report.changes;
+    const std::string_view name =
+        !changes.empty() && changes.back().section == section ? changes.back().section : kept(section);
+    changes.push_back(
+        {name, kept(key), kept(value), kept(change.oldValue), change.kind, change.sectionAdded});
   };
 }
 
@@ -145,7 +156,7 @@ MergeReport dryRun(MergeHost& host, const MergeRequest& request, FileAccess& fil
   } else if (!store.load()) {
     failedAt(report, FailedStep::ReadList, request.fileToUpdate);
   } else {
-    runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report.changes));
+    runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report));
   }
   return finish(host, std::move(report));
 }
@@ -371,7 +382,7 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     files.setFlushEachWrite(false);
   }
   runPassInto(report, host, request.policy, *store, newKeysFile,
-              options.collectChanges ? recorderInto(report.changes) : ChangeSink());
+              options.collectChanges ? recorderInto(report) : ChangeSink());
   if (engine == MergeEngine::File) {
     files.setFlushEachWrite(true);
     if (RetryCounter retries; !retries.run([&] { return files.flush(report.output); })) {

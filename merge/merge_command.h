@@ -8,12 +8,14 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ini/file_access.h"
+#include "ini/text_arena.h"
 #include "merge/merge_pass.h"
 
 namespace ombrix {
@@ -89,15 +91,17 @@ enum class Written {
   CountedLines,  // the output holds the keys counted before the failure
 };
 
-// One key write of a merge and what it changed.
+// One key write of a merge and what it changed. Its texts lie in the report's changeText, which a merge
+// of tens of thousands of games fills with a few large blocks instead of four strings per key.
 struct ChangeRecord {
-  std::string section;
-  std::string key;
-  std::string value;     // as written
-  std::string oldValue;  // for a changed or deleted key
+  std::string_view section;
+  std::string_view key;
+  std::string_view value;     // as written
+  std::string_view oldValue;  // for a changed or deleted key
   KeyChange::Kind kind = KeyChange::Kind::None;
   bool sectionAdded = false;
 };
+using ChangeList = std::vector<ChangeRecord, BlockAllocator<ChangeRecord>>;
 
 struct MergeReport {
   MergeOutcome outcome = MergeOutcome::Cancelled;
@@ -111,8 +115,9 @@ struct MergeReport {
   std::int32_t changeCount = 0;  // key lines written; 0 when none of them reached the disk
   std::filesystem::path newKeys;
   std::filesystem::path output;
-  std::filesystem::path backup;       // empty unless a complete backup was written
-  std::vector<ChangeRecord> changes;  // every key write that changed something, when asked for
+  std::filesystem::path backup;           // empty unless a complete backup was written
+  ChangeList changes;                     // every key write that changed something, when asked for
+  std::shared_ptr<TextArena> changeText;  // the texts of changes
 };
 
 enum class MergeEngine {

@@ -82,7 +82,7 @@ TEST_F(Undo, RefusesWithAReasonAndChangesNothing) {
 }
 
 TEST(ChangeList, GroupsBySectionAndLeavesOutWritesThatChangedNothing) {
-  const std::vector<ChangeRecord> changes = {
+  const ChangeList changes = {
       {"G1", "Speed", "2", "1", KeyChange::Kind::Changed, false},
       {"G1", "Comment", "Playable", "Playable", KeyChange::Kind::None, false},
       {"G3", "Comment", "Almost", "", KeyChange::Kind::Added, true},
