@@ -1,5 +1,6 @@
 #include "merge/output_lock.h"
 
+#include <cstdlib>
 #include <string>
 #include <system_error>
 #include <thread>
