@@ -1,21 +1,15 @@
 #include "merge/change_report.h"
 
 #include <cstdint>
-#include <unordered_map>
+#include <stdexcept>
+#include <vector>
 
 #include "ini/case_fold.h"
 #include "ini/header_index.h"
+#include "ini/text_arena.h"
 
 namespace ombrix {
 namespace {
-
-std::string foldedName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
-  }
-  return folded;
-}
 
 bool needsEscape(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -56,23 +50,23 @@ void appendDescription(std::string& out, const ChangeRecord& change) {
   switch (change.kind) {
     case KeyChange::Kind::Added:
       out += "  + ";
-      appendEscaped(out, change.key);
+      appendEscaped(out, change.key());
       out += '=';
-      appendEscaped(out, change.value);
+      appendEscaped(out, change.value());
       break;
     case KeyChange::Kind::Changed:
       out += "  ~ ";
-      appendEscaped(out, change.key);
+      appendEscaped(out, change.key());
       out += ": ";
-      appendEscaped(out, change.oldValue);
+      appendEscaped(out, change.oldValue());
       out += " -> ";
-      appendEscaped(out, change.value);
+      appendEscaped(out, change.value());
       break;
     case KeyChange::Kind::Deleted:
       out += "  - ";
-      appendEscaped(out, change.key);
+      appendEscaped(out, change.key());
       out += " (was ";
-      appendEscaped(out, change.oldValue);
+      appendEscaped(out, change.oldValue());
       out += ')';
       break;
     case KeyChange::Kind::None:
@@ -80,6 +74,79 @@ void appendDescription(std::string& out, const ChangeRecord& change) {
   }
   out += '\n';
 }
+
+// The report's text, handed out in pieces of some kilobytes: a section of a hundred thousand keys is not
+// grown into one text first.
+class PieceWriter {
+ public:
+  explicit PieceWriter(const std::function<void(std::string_view piece)>& emit) : emit_(emit) {
+    text_.reserve(kPiece + 1024);
+  }
+
+  void header(const ChangeRecord& first) {
+    emitWhenFull();
+    text_ += '[';
+    appendEscaped(text_, first.section);
+    text_ += first.sectionAdded ? "] (new section)\n" : "]\n";
+  }
+
+  void change(const ChangeRecord& change) {
+    appendDescription(text_, change);
+    emitWhenFull();
+  }
+
+  void finish() { emit_(text_); }
+
+ private:
+  static constexpr std::size_t kPiece = 64 * 1024;
+
+  void emitWhenFull() {
+    if (text_.size() >= kPiece) {
+      emit_(text_);
+      text_.clear();
+    }
+  }
+
+  const std::function<void(std::string_view piece)>& emit_;
+  std::string text_;
+};
+
+// Changes one after another in one section, up to where the next run begins; those of kind None within
+// are left out.
+struct Run {
+  std::uint32_t begin;
+  std::uint32_t group;
+};
+
+// The sections of a report by name, letter case folded: numbered in the order they first appear.
+class SectionGroups {
+ public:
+  explicit SectionGroups(std::size_t expected) {
+    index_.reserve(expected);
+    first_.reserve(expected);
+  }
+
+  std::uint32_t groupOf(const ChangeRecord& change) {
+    const std::uint64_t hash = HeaderIndex::hashOf(change.section);
+    for (const std::uint32_t group : index_.find(hash)) {
+      if (equalsIgnoringCase(first_[group]->section, change.section)) {
+        return group;
+      }
+    }
+    const auto group = static_cast<std::uint32_t>(first_.size());
+    index_.insert(hash, group);
+    first_.push_back(&change);
+    return group;
+  }
+
+  // The first change of the group, which tells how the section is spelled and whether it is new.
+  const ChangeRecord& firstOf(std::uint32_t group) const { return *first_[group]; }
+  std::size_t size() const { return first_.size(); }
+
+ private:
+  HeaderIndex index_;  // group numbers by the hash of the folded name
+  std::vector<const ChangeRecord*, BlockAllocator<const ChangeRecord*>> first_;
+};
 
 }  // namespace
 
@@ -99,74 +166,73 @@ std::size_t countEffectiveChanges(const ChangeList& changes) {
 }
 
 // The changes grouped by section (letter case folded), in the order each section first changed. The keys of
-// a section come one after another, so the group of the change before is tried first.
+// a section come one after another: the list is read as runs of one section each, and only runs are sorted.
 void writeChanges(const ChangeList& changes, const std::function<void(std::string_view piece)>& emit) {
-  std::vector<const ChangeRecord*> firstOfGroup;
-  std::vector<std::uint32_t> groupOfChange(changes.size(), UINT32_MAX);  // UINT32_MAX: no effect
-  // Groups by the hash of the folded name; a name that meets another's hash is grouped by its folded text.
-  std::unordered_map<std::uint64_t, std::uint32_t> groupOfHash;
-  std::unordered_map<std::string, std::uint32_t> groupOfCollided;
-  auto groupFor = [&](const ChangeRecord& change) {
-    const auto next = static_cast<std::uint32_t>(firstOfGroup.size());
-    const auto [place, added] = groupOfHash.try_emplace(HeaderIndex::hashOf(change.section), next);
-    if (added || equalsIgnoringCase(firstOfGroup[place->second]->section, change.section)) {
-      if (added) {
-        firstOfGroup.push_back(&change);
-      }
-      return place->second;
-    }
-    const auto [other, otherAdded] = groupOfCollided.try_emplace(foldedName(change.section), next);
-    if (otherAdded) {
-      firstOfGroup.push_back(&change);
-    }
-    return other->second;
-  };
-  const ChangeRecord* previous = nullptr;
-  std::uint32_t previousGroup = 0;
+  if (changes.size() > UINT32_MAX) {
+    throw std::length_error("more changes than a report can list");
+  }
+  // The recorder keeps one copy of a section's name for its changes in a row, so a new run is a new
+  // pointer: counted first, the tables below are made once at their size instead of grown.
+  std::size_t sectionSwitches = 0;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    sectionSwitches += i == 0 || changes[i].section.data() != changes[i - 1].section.data() ? 1 : 0;
+  }
+  SectionGroups groups(sectionSwitches);
+  std::vector<Run, BlockAllocator<Run>> runs;
+  runs.reserve(sectionSwitches);
+  std::string_view runSection;
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const ChangeRecord& change = changes[i];
     if (change.kind == KeyChange::Kind::None) {
       continue;
     }
-    if (previous == nullptr || change.section != previous->section) {
-      previousGroup = groupFor(change);
+    if (!runs.empty() && change.section == runSection) {
+      continue;
     }
-    previous = &change;
-    groupOfChange[i] = previousGroup;
+    runSection = change.section;
+    const std::uint32_t group = groups.groupOf(change);
+    // The same section spelled in another letter case goes on with the run.
+    if (runs.empty() || runs.back().group != group) {
+      runs.push_back({static_cast<std::uint32_t>(i), group});
+    }
   }
-  // The changes of each group, in their order: where each group starts, then each change in its place.
-  std::vector<std::size_t> groupStart(firstOfGroup.size() + 1, 0);
-  for (const std::uint32_t group : groupOfChange) {
-    if (group != UINT32_MAX) {
-      ++groupStart[group + 1];
+  PieceWriter out(emit);
+  auto writeRun = [&](const Run& run) {
+    const std::size_t end = &run == &runs.back() ? changes.size() : (&run + 1)->begin;
+    for (std::size_t i = run.begin; i < end; ++i) {
+      if (changes[i].kind != KeyChange::Kind::None) {
+        out.change(changes[i]);
+      }
     }
+  };
+  if (runs.size() == groups.size()) {  // every section changed in one run, as when the new keys hold it once
+    for (const Run& run : runs) {
+      out.header(groups.firstOf(run.group));
+      writeRun(run);
+    }
+    out.finish();
+    return;
+  }
+  // The runs of each group, in their order: where each group starts, then each run in its place.
+  std::vector<std::size_t> groupStart(groups.size() + 1, 0);
+  for (const Run& run : runs) {
+    ++groupStart[run.group + 1];
   }
   for (std::size_t group = 1; group < groupStart.size(); ++group) {
     groupStart[group] += groupStart[group - 1];
   }
-  std::vector<const ChangeRecord*> ordered(groupStart.back());
+  std::vector<const Run*> ordered(runs.size());
   std::vector<std::size_t> next(groupStart.begin(), groupStart.end() - 1);
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    if (groupOfChange[i] != UINT32_MAX) {
-      ordered[next[groupOfChange[i]]++] = &changes[i];
-    }
+  for (const Run& run : runs) {
+    ordered[next[run.group]++] = &run;
   }
-  constexpr std::size_t kPiece = 64 * 1024;
-  std::string text;
-  text.reserve(kPiece + 1024);
-  for (std::size_t group = 0; group < firstOfGroup.size(); ++group) {
-    if (text.size() >= kPiece) {
-      emit(text);
-      text.clear();
-    }
-    text += '[';
-    appendEscaped(text, firstOfGroup[group]->section);
-    text += firstOfGroup[group]->sectionAdded ? "] (new section)\n" : "]\n";
+  for (std::uint32_t group = 0; group < groups.size(); ++group) {
+    out.header(groups.firstOf(group));
     for (std::size_t at = groupStart[group]; at < groupStart[group + 1]; ++at) {
-      appendDescription(text, *ordered[at]);
+      writeRun(*ordered[at]);
     }
   }
-  emit(text);
+  out.finish();
 }
 
 std::string formatChanges(const ChangeList& changes) {

@@ -1,7 +1,9 @@
 #include "merge/merge_command.h"
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
@@ -103,27 +105,36 @@ MergeReport refused(const Refused& why, const fs::path& output = {}) {
   return report;
 }
 
+std::uint32_t sizeOfChangeText(std::string_view text) {
+  if (text.size() > UINT32_MAX) {
+    throw std::length_error("a key line of more than 4 GB");
+  }
+  return static_cast<std::uint32_t>(text.size());
+}
+
+// Copies bytes to place and returns where the copy ends.
+char* copyInto(char* place, std::string_view bytes) {
+  return std::copy(bytes.begin(), bytes.end(), place);
+}
+
 // Keeps the writes that changed something; a value written as it stood is counted but not listed. The
-// keys of a section come one after another, so its name is kept once for them.
-ChangeSink recorderInto(MergeReport& report) {
-  report.changeText = std::make_shared<TextArena>();
+// list and its texts are sized from the new keys at the start: grown step by step, each step would copy them
+// and touch fresh pages.
+ChangeSink recorderInto(MergeReport& report, const fs::path& newKeys) {
+  std::error_code error;
+  const std::uintmax_t newKeysSize = fs::file_size(newKeys, error);
+  if (!error) {
+    constexpr std::uintmax_t kShortestKeyLine = 16;  // as key lines of game lists go
+    constexpr std::uintmax_t kMostReserved = (64u << 20) / sizeof(ChangeRecord);
+    report.changes.reserve(static_cast<std::size_t>(std::min(newKeysSize / kShortestKeyLine, kMostReserved)));
+  }
+  constexpr std::uintmax_t kSmallestBlock = 64 * 1024;
+  constexpr std::uintmax_t kLargestFirstBlock = 8 << 20;
+  const std::uintmax_t firstBlock =
+      error ? kSmallestBlock : std::clamp(newKeysSize, kSmallestBlock, kLargestFirstBlock);
+  report.changeText = std::make_shared<TextArena>(static_cast<std::size_t>(firstBlock));
   return [&report](std::string_view section, std::string_view key, std::string_view value,
-                   const KeyChange& change) {
-    if (change.kind == KeyChange::Kind::None) {
-      return;
-    }
-    TextArena& text = *report.changeText;
-    auto kept = [&text](std::string_view bytes) {
-      char* place = text.allocate(bytes.size());
-      std::copy(bytes.begin(), bytes.end(), place);
-      return std::string_view(place, bytes.size());
-    };
-    ChangeList& changes = report.changes;
-    const std::string_view name =
-        !changes.empty() && changes.back().section == section ? changes.back().section : kept(section);
-    changes.push_back(
-        {name, kept(key), kept(value), kept(change.oldValue), change.kind, change.sectionAdded});
-  };
+                   const KeyChange& change) { recordChange(report, section, key, value, change); };
 }
 
 // Runs the pass over the new keys into store, and puts its count and how it ended into the report.
@@ -156,7 +167,7 @@ MergeReport dryRun(MergeHost& host, const MergeRequest& request, FileAccess& fil
   } else if (!store.load()) {
     failedAt(report, FailedStep::ReadList, request.fileToUpdate);
   } else {
-    runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report));
+    runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report, request.newKeys));
   }
   return finish(host, std::move(report));
 }
@@ -308,6 +319,33 @@ bool isSameFile(const fs::path& a, const fs::path& b) {
   return !error && same;
 }
 
+void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
+                  const KeyChange& change) {
+  if (change.kind == KeyChange::Kind::None) {
+    return;
+  }
+  if (!report.changeText) {
+    report.changeText = std::make_shared<TextArena>();
+  }
+  TextArena& arena = *report.changeText;
+  const std::uint32_t keySize = sizeOfChangeText(key);
+  const std::uint32_t valueSize = sizeOfChangeText(value);
+  const std::uint32_t oldValueSize = sizeOfChangeText(change.oldValue);
+  char* const text = arena.allocate(std::size_t{keySize} + valueSize + oldValueSize);
+  copyInto(copyInto(copyInto(text, key), value), change.oldValue);
+  // The keys of a section come one after another, so its name is kept once for them.
+  ChangeList& changes = report.changes;
+  std::string_view name;
+  if (!changes.empty() && changes.back().section == section) {
+    name = changes.back().section;
+  } else {
+    char* const place = arena.allocate(section.size());
+    copyInto(place, section);
+    name = std::string_view(place, section.size());
+  }
+  changes.push_back({name, text, keySize, valueSize, oldValueSize, change.kind, change.sectionAdded});
+}
+
 std::optional<FileProblem> problemWith(const fs::path& path) {
   if (path.empty()) {
     return FileProblem::Missing;
@@ -382,7 +420,7 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     files.setFlushEachWrite(false);
   }
   runPassInto(report, host, request.policy, *store, newKeysFile,
-              options.collectChanges ? recorderInto(report) : ChangeSink());
+              options.collectChanges ? recorderInto(report, request.newKeys) : ChangeSink());
   if (engine == MergeEngine::File) {
     files.setFlushEachWrite(true);
     if (RetryCounter retries; !retries.run([&] { return files.flush(report.output); })) {

@@ -92,14 +92,22 @@ enum class Written {
 };
 
 // One key write of a merge and what it changed. Its texts lie in the report's changeText, which a merge
-// of tens of thousands of games fills with a few large blocks instead of four strings per key.
+// of tens of thousands of games fills with a few large blocks instead of four strings per key; the key,
+// the value and the old value lie there one after another, so that a record stays small.
 struct ChangeRecord {
   std::string_view section;
-  std::string_view key;
-  std::string_view value;     // as written
-  std::string_view oldValue;  // for a changed or deleted key
+  const char* text = nullptr;
+  std::uint32_t keySize = 0;
+  std::uint32_t valueSize = 0;
+  std::uint32_t oldValueSize = 0;
   KeyChange::Kind kind = KeyChange::Kind::None;
   bool sectionAdded = false;
+
+  std::string_view key() const { return {text, keySize}; }
+  std::string_view value() const { return {text + keySize, valueSize}; }  // as written
+  std::string_view oldValue() const {
+    return {text + keySize + valueSize, oldValueSize};
+  }  // changed, deleted
 };
 using ChangeList = std::vector<ChangeRecord, BlockAllocator<ChangeRecord>>;
 
@@ -136,6 +144,10 @@ struct MergeOptions {
   // How long to wait for another merge into the same file to end.
   std::chrono::milliseconds waitForOtherMerge{3000};
 };
+
+// Adds a key write and what it changed to the report's changes; a write that changed nothing is left out.
+void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
+                  const KeyChange& change);
 
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options = {},
                             FileAccess& files = diskFileAccess());

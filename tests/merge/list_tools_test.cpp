@@ -82,17 +82,27 @@ TEST_F(Undo, RefusesWithAReasonAndChangesNothing) {
 }
 
 TEST(ChangeList, GroupsBySectionAndLeavesOutWritesThatChangedNothing) {
-  const ChangeList changes = {
+  struct Write {
+    std::string_view section, key, value, oldValue;
+    KeyChange::Kind kind;
+    bool sectionAdded;
+  };
+  const Write writes[] = {
       {"G1", "Speed", "2", "1", KeyChange::Kind::Changed, false},
       {"G1", "Comment", "Playable", "Playable", KeyChange::Kind::None, false},
       {"G3", "Comment", "Almost", "", KeyChange::Kind::Added, true},
       {"g1", "Old", "", "x", KeyChange::Kind::Deleted, false},
       {"G3", "Speed", "3", "", KeyChange::Kind::Added, true},
   };
+  MergeReport report;
+  for (const Write& write : writes) {
+    recordChange(report, write.section, write.key, write.value,
+                 KeyChange{write.kind, write.sectionAdded, write.oldValue});
+  }
   EXPECT_EQ(
-      formatChanges(changes),
+      formatChanges(report.changes),
       "[G1]\n  ~ Speed: 1 -> 2\n  - Old (was x)\n[G3] (new section)\n  + Comment=Almost\n  + Speed=3\n");
-  EXPECT_EQ(countEffectiveChanges(changes), 4u);
+  EXPECT_EQ(countEffectiveChanges(report.changes), 4u);
 }
 
 TEST(ChangeList, EscapesControlBytesSoATerminalIsSafe) {
