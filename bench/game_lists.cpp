@@ -186,4 +186,23 @@ GameListPair makeShapedLists(ListShape shape, int count, unsigned seed) {
   return {};
 }
 
+std::string makeBase(const std::string& fileToUpdate) {
+  std::string base;
+  base.reserve(fileToUpdate.size() + fileToUpdate.size() / 32);
+  std::size_t keyLines = 0;
+  std::size_t begin = 0;
+  while (begin < fileToUpdate.size()) {
+    std::size_t end = fileToUpdate.find("\r\n", begin);
+    end = end == std::string::npos ? fileToUpdate.size() : end;
+    const std::string_view line(fileToUpdate.data() + begin, end - begin);
+    base.append(line);
+    if (line.find('=') != std::string_view::npos && !line.starts_with('[') && ++keyLines % 7 == 0) {
+      base += '0';
+    }
+    base += "\r\n";
+    begin = end + 2;
+  }
+  return base;
+}
+
 }  // namespace ombrix::bench

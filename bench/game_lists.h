@@ -30,4 +30,8 @@ enum class ListShape {
 
 GameListPair makeShapedLists(ListShape shape, int count, unsigned seed = 1);
 
+// The base of a user's list for a merge that keeps the user's edits: the list as the newer list it last
+// took left it, before the user changed every seventh value (the base holds the value with "0" appended).
+std::string makeBase(const std::string& fileToUpdate);
+
 }  // namespace ombrix::bench

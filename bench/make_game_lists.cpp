@@ -1,6 +1,7 @@
 // Writes a benchmark pair: make_game_lists COUNT FOLDER [SHAPE] creates FOLDER/new_keys.ini and
-// FOLDER/file_to_update.ini. SHAPE is plain (COUNT games, the default), tagged, tagged-shuffled,
-// large-section, large-shuffled (one section of COUNT keys), all-bang, deep-brackets or long-bracket-line.
+// FOLDER/file_to_update.ini, and FOLDER/base.ini for a merge that keeps the user's edits. SHAPE is plain
+// (COUNT games, the default), tagged, tagged-shuffled, large-section, large-shuffled (one section of COUNT
+// keys), all-bang, deep-brackets or long-bracket-line.
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = argv[2];
   std::filesystem::create_directories(folder);
   if (!writeFile(folder / "new_keys.ini", pair.newKeys) ||
-      !writeFile(folder / "file_to_update.ini", pair.fileToUpdate)) {
+      !writeFile(folder / "file_to_update.ini", pair.fileToUpdate) ||
+      !writeFile(folder / "base.ini", ombrix::bench::makeBase(pair.fileToUpdate))) {
     std::fprintf(stderr, "make_game_lists: cannot write into %s\n", argv[2]);
     return 1;
   }

@@ -8,6 +8,9 @@ For each list size and policy it runs, side by side and in turns so that both se
   file     ombrix-merge --engine=file ... (the slow reference; once, and only up to --file-engine-max games)
 and prints the medians, the ratios and the peak memory as one Markdown table.
 
+Then a three-way table: on the same lists, keep-my-edits with --base against replace-all, each run with an
+empty folder of bases, so that both keep the new keys as the base of their output every time.
+
 Then, for lists of other shapes (--shapes, the shapes of bench/make_game_lists), the same floor against a
 replace-all merge, a --report merge and --check, with the peak memory of the merge, as a second table.
 
@@ -16,6 +19,7 @@ Usage: run_benchmarks.py BUILD_DIR [--runs N] [--sizes 800,5000,50000] [--file-e
 """
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -62,10 +66,14 @@ def main():
 
     if not os.access("/usr/bin/time", os.X_OK):
         sys.exit("needs GNU time for the peak memory: apt-get install time")
-    if not args.skip_plain:
-        plain_table(args, merge, make_lists, sizes)
-    if args.shapes:
-        shapes_table(args, merge, make_lists)
+    # Merges keep the bases of the lists they write in the user's data folder: these keep theirs here.
+    with tempfile.TemporaryDirectory() as data:
+        os.environ["OMBRIX_MERGER_DATA"] = data
+        if not args.skip_plain:
+            plain_table(args, merge, make_lists, sizes)
+            three_way_table(args, merge, make_lists, sizes)
+        if args.shapes:
+            shapes_table(args, merge, make_lists)
 
 
 def median_against_floor(floor, command, runs):
@@ -75,6 +83,33 @@ def median_against_floor(floor, command, runs):
         floor_times.append(run_once(floor))
         times.append(run_once(command))
     return statistics.median(floor_times), statistics.median(times)
+
+
+def three_way_table(args, merge, make_lists, sizes):
+    print("\n| games | list sizes (with the base) | replace-all | keep-my-edits --base | / replace-all "
+          "| peak memory (limit) |")
+    print("|---:|---|---:|---:|---:|---:|")
+    bases = os.path.join(os.environ["OMBRIX_MERGER_DATA"], "bases")
+    with tempfile.TemporaryDirectory() as work:
+        for games in sizes:
+            folder = os.path.join(work, str(games))
+            subprocess.run([make_lists, str(games), folder], check=True)
+            new_keys, mine, base, out = (os.path.join(folder, name) for name in
+                                         ("new_keys.ini", "file_to_update.ini", "base.ini", "out.ini"))
+            input_bytes = sum(os.path.getsize(path) for path in (new_keys, mine, base))
+            replace_all = [merge, "--quiet", "--policy", "replace-all", "-o", out, new_keys, mine]
+            three_way = [merge, "--quiet", "--policy", "keep-my-edits", "--base", base, "-o", out, new_keys, mine]
+            times = {id(replace_all): [], id(three_way): []}
+            for _ in range(args.runs):
+                for command in (replace_all, three_way):
+                    shutil.rmtree(bases, ignore_errors=True)
+                    times[id(command)].append(run_once(command))
+            shutil.rmtree(bases, ignore_errors=True)
+            peak = peak_kilobytes(three_way)
+            plain, merged = (statistics.median(times[id(c)]) for c in (replace_all, three_way))
+            limit_kb = 4 * input_bytes / 1024 + 10 * 1024
+            print(f"| {games} | {input_bytes / 1e6:.2f} MB | {plain * 1000:.1f} ms | {merged * 1000:.1f} ms "
+                  f"| {merged / plain:.1f}x | {peak / 1024:.1f} MB ({limit_kb / 1024:.0f} MB) |", flush=True)
 
 
 def shapes_table(args, merge, make_lists):

@@ -25,6 +25,9 @@ constexpr std::string_view kProgram = "ombrix-merge";
 constexpr std::string_view kUsage =
     "Usage: ombrix-merge [--policy replace-all|keep-playable|keep-existing] [-o OUTPUT]\n"
     "                    [--engine memory|file] [--dry-run | --report] [--quiet] NEW_KEYS FILE_TO_UPDATE\n"
+    "       ombrix-merge --policy keep-my-edits [--base BASE] [--prefer-new] [--fail-on-conflict]\n"
+    "                    [-o OUTPUT] [--engine memory|file] [--dry-run | --report] [--quiet]\n"
+    "                    NEW_KEYS FILE_TO_UPDATE\n"
     "       ombrix-merge --check FILE\n"
     "       ombrix-merge --undo FILE\n";
 
@@ -37,6 +40,15 @@ constexpr std::string_view kHelp =
     "                     replace-all    every key gets the new value\n"
     "                     keep-playable  games whose Comment says Playable are left alone (default)\n"
     "                     keep-existing  only keys your file lacks, or has empty, are written\n"
+    "                     keep-my-edits  every change the newer list made since BASE, except\n"
+    "                                    where you changed the key yourself (a three-way merge)\n"
+    "  --base BASE      keep-my-edits: the newer list as it was when your file last took its keys;\n"
+    "                   without it, the copy kept by the last replace-all or keep-my-edits merge\n"
+    "                   that wrote FILE_TO_UPDATE\n"
+    "  --prefer-new     keep-my-edits: where you and the newer list changed a key each in another\n"
+    "                   way (a conflict), take the newer value instead of keeping yours\n"
+    "  --fail-on-conflict\n"
+    "                   keep-my-edits: exit with status 3 when there was a conflict\n"
     "  -o, --output OUTPUT\n"
     "                   write the merged list to OUTPUT, which starts as a copy of FILE_TO_UPDATE;\n"
     "                   without it FILE_TO_UPDATE is merged in place after a backup copy\n"
@@ -56,11 +68,21 @@ constexpr std::string_view kHelp =
     "\n"
     "A merge prints \"N lines changed.\", the number of key lines written (with --dry-run and\n"
     "--report followed by \"M effective changes.\").\n"
-    "Exit status: 0 merged (--check: nothing found), 1 error (nothing written unless the files\n"
-    "were usable; --check: something found), 2 wrong usage.\n";
+    "keep-my-edits then says how many conflicts there were; --dry-run and --report list them with\n"
+    "the base, your and the newer value, and the games you deleted and the keys the newer list\n"
+    "dropped, which are all left as they are in your file.\n"
+    "Exit status: 0 merged, conflicts or not (--check: nothing found), 1 error (nothing written\n"
+    "unless the files were usable; --check: something found), 2 wrong usage, 3 merged with\n"
+    "conflicts under --fail-on-conflict.\n"
+    "\n"
+    "A replace-all or keep-my-edits merge keeps a copy of NEW_KEYS as the base of the list it wrote,\n"
+    "in the user's data folder (ombrix-merger/bases); deleting it is harmless.\n";
 
 struct CliOptions {
   MergePolicy policy = MergePolicy::KeepPlayable;
+  std::optional<fs::path> base;
+  bool preferNew = false;
+  bool failOnConflict = false;
   MergeEngine engine = MergeEngine::Memory;
   bool dryRun = false;
   bool report = false;
@@ -82,6 +104,9 @@ std::optional<MergePolicy> parsePolicy(std::string_view name) {
   }
   if (name == "keep-existing") {
     return MergePolicy::KeepExisting;
+  }
+  if (name == "keep-my-edits") {
+    return MergePolicy::KeepMyEdits;
   }
   return std::nullopt;
 }
@@ -106,6 +131,10 @@ std::optional<std::string> checkCombination(const CliOptions& options) {
   }
   if (options.dryRun && options.output) {
     return "--dry-run writes nothing; leave out -o";
+  }
+  if ((options.base || options.preferNew || options.failOnConflict) &&
+      options.policy != MergePolicy::KeepMyEdits) {
+    return "--base, --prefer-new and --fail-on-conflict go with --policy keep-my-edits";
   }
   return std::nullopt;
 }
@@ -138,9 +167,19 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
       const std::optional<std::string> name = valueOf("--policy");
       const std::optional<MergePolicy> policy = name ? parsePolicy(*name) : std::nullopt;
       if (!policy) {
-        return "--policy needs one of replace-all, keep-playable, keep-existing";
+        return "--policy needs one of replace-all, keep-playable, keep-existing, keep-my-edits";
       }
       options.policy = *policy;
+    } else if (arg == "--prefer-new") {
+      options.preferNew = true;
+    } else if (arg == "--fail-on-conflict") {
+      options.failOnConflict = true;
+    } else if (arg.starts_with("--base")) {
+      const std::optional<std::string> base = valueOf("--base");
+      if (!base || base->empty()) {
+        return "--base needs a file name";
+      }
+      options.base = pathFromText(*base);
     } else if (arg == "--dry-run") {
       options.dryRun = true;
     } else if (arg == "--report") {
@@ -241,9 +280,13 @@ class CliHost final : public MergeHost {
 // Prints what a merge did: the backup, the changes when asked for, the count, and what went wrong.
 int printReport(const MergeReport& report, const CliOptions& options, std::ostream& out, std::ostream& err) {
   const bool listChanges = options.dryRun || options.report;
+  const bool threeWay = options.policy == MergePolicy::KeepMyEdits;
   switch (report.outcome) {
     case MergeOutcome::Merged:
     case MergeOutcome::Failed:
+      if (threeWay) {
+        out << baseMessage(report) << '\n';
+      }
       if (!report.backup.empty()) {
         out << backupMessage(report.backup) << '\n';
       }
@@ -257,11 +300,20 @@ int printReport(const MergeReport& report, const CliOptions& options, std::ostre
         out << countEffectiveChanges(report.changes) << " effective changes."
             << (options.dryRun ? " Nothing was written." : "") << '\n';
       }
+      if (threeWay) {
+        out << conflictsMessage(report) << '\n';
+        if (listChanges) {
+          out << formatThreeWayFindings(report);
+        }
+      }
       if (report.outcome == MergeOutcome::Failed) {
         err << kProgram << ": " << failureMessage(report) << '\n';
         return kExitFailure;
       }
-      return kExitSuccess;
+      if (report.baseNotKept) {
+        err << kProgram << ": " << baseNotKeptMessage(report) << '\n';
+      }
+      return options.failOnConflict && !report.conflicts.empty() ? kExitConflict : kExitSuccess;
     case MergeOutcome::Refused:
       err << kProgram << ": " << refusalMessage(report) << '\n';
       return kExitFailure;
@@ -304,7 +356,12 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   MergeOptions mergeOptions(options.engine);
   mergeOptions.dryRun = options.dryRun;
   mergeOptions.collectChanges = options.report;
-  const MergeRequest request{pathFromText(options.files[0]), pathFromText(options.files[1]), options.policy};
+  MergeRequest request;
+  request.newKeys = pathFromText(options.files[0]);
+  request.fileToUpdate = pathFromText(options.files[1]);
+  request.policy = options.policy;
+  request.base = options.base.value_or(fs::path());
+  request.preferNew = options.preferNew;
   return printReport(runMergeCommand(request, host, mergeOptions), options, out, err);
 }
 

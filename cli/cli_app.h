@@ -15,6 +15,8 @@ inline constexpr char kVersion[] = OMBRIX_VERSION;
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// A keep-my-edits merge under --fail-on-conflict that met a conflict; the merge itself is complete.
+inline constexpr int kExitConflict = 3;
 
 struct CliTerminal {
   // Whether standard error is a terminal, so the progress line can be redrawn in place.

@@ -435,6 +435,19 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
 }
 
+bool IniDocument::hasSection(std::string_view section) const {
+  if (section.empty()) {
+    return false;
+  }
+  const bool foundLast = isFoundLast(section);
+  if (wholeText_ || !fitsParagraphs(section, foundLast, {}, {})) {
+    std::string loaded = text();
+    normaliseLoadedText(loaded);
+    return findSectionBlock(loaded, section).has_value();
+  }
+  return findHeader(section, foundLast).has_value();
+}
+
 void IniDocument::saveKey(std::string_view section, std::string_view key, const std::string_view& value) {
   if (trackChanges_) {
     change_ = {};

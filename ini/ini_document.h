@@ -52,6 +52,8 @@ class IniDocument {
 
   // The value, valid until the next call on the document.
   std::string_view readKey(std::string_view section, std::string_view key) const;
+  // Whether the text holds a header of section, as findSectionBlock finds it; false for an empty section.
+  bool hasSection(std::string_view section) const;
   // Writes as saveKeyInText does. The value by reference: a third view would go on the stack, and reading
   // it there in one piece waits for the two stores that put it there.
   void saveKey(std::string_view section, std::string_view key, const std::string_view& value);

@@ -19,6 +19,19 @@ std::string GetKey(const std::filesystem::path& filename, std::string_view secti
   return value.empty() ? std::string(DefaultValue) : value;
 }
 
+bool HasSection(const std::filesystem::path& filename, std::string_view section, FileAccess& files) {
+  if (section.empty()) {
+    return false;
+  }
+  RetryCounter retries;
+  std::string text;
+  if (!retries.run([&] { return files.readAll(filename, text); })) {
+    return false;
+  }
+  normaliseLoadedText(text);
+  return findSectionBlock(text, section).has_value();
+}
+
 void SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
              std::string_view StrValue, FileAccess& files) {
   if (section.empty() || KeyName.empty()) {

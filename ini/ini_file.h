@@ -26,4 +26,9 @@ std::string GetKey(const std::filesystem::path& filename, std::string_view secti
 void SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
              std::string_view StrValue, FileAccess& files = diskFileAccess());
 
+// Whether the file holds a header of section, found as GetKey finds it. False, without opening the file,
+// when section is empty, and when the file cannot be read.
+bool HasSection(const std::filesystem::path& filename, std::string_view section,
+                FileAccess& files = diskFileAccess());
+
 }  // namespace ombrix

@@ -16,6 +16,10 @@ std::string_view WholeFileKeyStore::readKey(std::string_view section, std::strin
   return lastValue_;
 }
 
+bool WholeFileKeyStore::hasSection(std::string_view section) {
+  return HasSection(file_, section, files_);
+}
+
 void WholeFileKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
   SaveKey(file_, section, key, value, files_);
 }
@@ -41,6 +45,10 @@ bool MemoryKeyStore::load() {
 
 std::string_view MemoryKeyStore::readKey(std::string_view section, std::string_view key) {
   return document_ ? document_->readKey(section, key) : std::string_view();
+}
+
+bool MemoryKeyStore::hasSection(std::string_view section) {
+  return document_ && document_->hasSection(section);
 }
 
 void MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {

@@ -20,6 +20,8 @@ class KeyStore {
   virtual ~KeyStore() = default;
   // The key's value, or the empty string when it is missing or empty; valid until the next call on the store.
   virtual std::string_view readKey(std::string_view section, std::string_view key) = 0;
+  // Whether the file holds the section's header (false for an empty section).
+  virtual bool hasSection(std::string_view section) = 0;
   // Sets the key, or deletes it when value is empty.
   virtual void saveKey(std::string_view section, std::string_view key, std::string_view value) = 0;
   // Puts what is still held in memory on disk. False when that failed; the file is then as it was.
@@ -34,6 +36,7 @@ class WholeFileKeyStore final : public KeyStore {
  public:
   explicit WholeFileKeyStore(std::filesystem::path file, FileAccess& files = diskFileAccess());
   std::string_view readKey(std::string_view section, std::string_view key) override;
+  bool hasSection(std::string_view section) override;
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
 
  private:
@@ -58,6 +61,7 @@ class MemoryKeyStore final : public KeyStore {
   // Have lastChange() tell what each write changed (it costs a little time, so it is off until asked).
   void trackChanges() { trackChanges_ = true; }
   std::string_view readKey(std::string_view section, std::string_view key) override;
+  bool hasSection(std::string_view section) override;
   void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
   bool finish() override;
   std::optional<KeyChange> lastChange() const override;

@@ -1,6 +1,7 @@
 #include "merge/change_report.h"
 
 #include <cstdint>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -175,7 +176,9 @@ void writeChanges(const ChangeList& changes, const std::function<void(std::strin
   // pointer: counted first, the tables below are made once at their size instead of grown.
   std::size_t sectionSwitches = 0;
   for (std::size_t i = 0; i < changes.size(); ++i) {
-    sectionSwitches += i == 0 || changes[i].section.data() != changes[i - 1].section.data() ? 1 : 0;
+    if (i == 0 || changes[i].section.data() != changes[i - 1].section.data()) {
+      ++sectionSwitches;
+    }
   }
   SectionGroups groups(sectionSwitches);
   std::vector<Run, BlockAllocator<Run>> runs;
@@ -233,6 +236,87 @@ void writeChanges(const ChangeList& changes, const std::function<void(std::strin
     }
   }
   out.finish();
+}
+
+namespace {
+
+std::string foldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
+  }
+  return folded;
+}
+
+// Writes one part of the three-way findings: its title, then the items of each section under a header.
+template <typename Item, typename SectionOf, typename Describe>
+void appendBySection(std::string& out, std::string_view title, const std::vector<Item>& items,
+                     SectionOf sectionOf, Describe describe) {
+  if (items.empty()) {
+    return;
+  }
+  std::vector<std::vector<const Item*>> groups;
+  std::map<std::string, std::size_t> groupOfName;
+  for (const Item& item : items) {
+    const auto [place, added] = groupOfName.try_emplace(foldedName(sectionOf(item)), groups.size());
+    if (added) {
+      groups.emplace_back();
+    }
+    groups[place->second].push_back(&item);
+  }
+  out += title;
+  for (const std::vector<const Item*>& group : groups) {
+    out += '[';
+    appendEscaped(out, sectionOf(*group.front()));
+    out += "]\n";
+    for (const Item* item : group) {
+      describe(out, *item);
+    }
+  }
+}
+
+void appendQuoted(std::string& out, std::string_view text) {
+  out += '"';
+  appendEscaped(out, text);
+  out += '"';
+}
+
+}  // namespace
+
+std::string formatThreeWayFindings(const MergeReport& report) {
+  std::string out;
+  appendBySection(
+      out, "Conflicts:\n", report.conflicts, [](const Conflict& c) -> std::string_view { return c.section; },
+      [](std::string& text, const Conflict& c) {
+        text += "  ! ";
+        appendEscaped(text, c.key);
+        text += ": base ";
+        appendQuoted(text, c.base);
+        text += ", yours ";
+        appendQuoted(text, c.mine);
+        text += ", newer ";
+        appendQuoted(text, c.newer);
+        text += '\n';
+      });
+  appendBySection(
+      out, "Deleted in your list, left deleted:\n", report.deletedGames,
+      [](const std::string& section) -> std::string_view { return section; },
+      [](std::string&, const std::string&) {});
+  appendBySection(
+      out, "Dropped by the newer list, kept:\n", report.dropped,
+      [](const DroppedEntry& d) -> std::string_view { return d.section; },
+      [](std::string& text, const DroppedEntry& d) {
+        if (d.key.empty()) {
+          text += "  (the whole section)\n";
+          return;
+        }
+        text += "  ";
+        appendEscaped(text, d.key);
+        text += '=';
+        appendEscaped(text, d.value);
+        text += '\n';
+      });
+  return out;
 }
 
 std::string formatChanges(const ChangeList& changes) {

@@ -27,6 +27,20 @@ void writeChanges(const ChangeList& changes, const std::function<void(std::strin
 
 std::size_t countEffectiveChanges(const ChangeList& changes);
 
+// What a merge that keeps the user's edits found, by section (letter case folded) in the order first met:
+//
+//   Conflicts:
+//   [G2]
+//     ! Speed: base "1", yours "3", newer "2"
+//   Deleted in your list, left deleted:
+//   [G9]
+//   Dropped by the newer list, kept:
+//   [G4]
+//     Old=x
+//
+// Each part only when it has something to list.
+std::string formatThreeWayFindings(const MergeReport& report);
+
 // The bytes as they are, but control bytes (and the backslash) written as escapes, so that a name or value
 // cannot move the cursor or recolour a terminal: \r, \n, \t, \\ and \xNN.
 std::string escapeForTerminal(std::string_view text);

@@ -18,6 +18,9 @@ class LineReader {
 
   // bufferSize: how much is read at once; tests make it small so that lines cross its borders.
   explicit LineReader(std::istream& in, std::size_t bufferSize = kBufferSize);
+  // Reads the lines of a text held in memory, which must outlive the reader: every line is handed out where
+  // it stands in the text, and stays valid as long as the text.
+  explicit LineReader(std::string_view text);
 
   // True when no byte is left to read (also after a read error).
   bool atEnd() { return position_ == size_ && !fill(); }
@@ -27,13 +30,13 @@ class LineReader {
   // handed out where they stand at the cost of one search.
   bool readLine(std::string_view& line) {
     if (position_ < size_) {
-      const char* const begin = buffer_.data() + position_;
-      const char* const end = buffer_.data() + size_;
+      const char* const begin = data_ + position_;
+      const char* const end = data_ + size_;
       const char* const lineBreak = findEitherByte(begin, end, '\r', '\n');
       if (end - lineBreak >= 2) {
         line = std::string_view(begin, static_cast<std::size_t>(lineBreak - begin));
         const bool crLf = lineBreak[0] == '\r' && lineBreak[1] == '\n';
-        position_ = static_cast<std::size_t>(lineBreak - buffer_.data()) + (crLf ? 2 : 1);
+        position_ = static_cast<std::size_t>(lineBreak - data_) + (crLf ? 2 : 1);
         return true;
       }
     }
@@ -45,10 +48,12 @@ class LineReader {
  private:
   bool fill();
   bool readLineAcrossFills(std::string_view& line);
+  bool readLastLineOfText(std::string_view& line);
   bool skipLineFeedAfterCarriageReturn();
 
-  std::istream& in_;
+  std::istream* in_ = nullptr;  // none for a text in memory
   std::vector<char> buffer_;
+  const char* data_ = nullptr;  // the buffer, or the text in memory
   std::string carry_;
   std::size_t position_ = 0;
   std::size_t size_ = 0;

@@ -49,13 +49,15 @@ bool failedAt(MergeReport& report, FailedStep step, const fs::path& path) {
 // Backs the file to be updated up when it is merged in place. Otherwise the reference engine first copies it
 // to the output, where it then reads and writes every key; the memory engine reads the file to be updated
 // itself and writes the output once, so it needs no copy. Returns false after a failure, set in the report.
-bool prepareOutput(MergeReport& report, const fs::path& fileToUpdate, MergeEngine engine, FileAccess& files) {
+bool prepareOutput(MergeReport& report, const fs::path& fileToUpdate, MergeEngine engine, FileAccess& files,
+                   BaseStore& bases) {
   if (isSameFile(report.output, fileToUpdate)) {
     const fs::path backup = backupPathFor(report.output);
     if (!files.copyFile(fileToUpdate, backup)) {
       return failedAt(report, FailedStep::Backup, backup);
     }
     report.backup = backup;
+    report.baseNotKept = !bases.keepForBackup(report.output);
     return true;
   }
   if (engine == MergeEngine::Memory) {
@@ -137,15 +139,55 @@ ChangeSink recorderInto(MergeReport& report, const fs::path& newKeys) {
                    const KeyChange& change) { recordChange(report, section, key, value, change); };
 }
 
+// The base of a merge that keeps the user's edits, read whole: the list holds views into its text.
+struct Base {
+  TextBlock text;
+  std::optional<BaseList> list;
+  std::optional<ThreeWayMerge> merge;
+};
+
+// Reads the base named in the report, when the policy needs one. False after a failure, set in the report.
+bool loadBase(MergeReport& report, const MergeRequest& request, Base& base, FileAccess& files) {
+  if (request.policy != MergePolicy::KeepMyEdits) {
+    return true;
+  }
+  if (RetryCounter retries; !retries.run([&] { return files.readAllIntoBlock(report.base, base.text, 0); })) {
+    return failedAt(report, FailedStep::ReadBase, report.base);
+  }
+  base.list.emplace(base.text.view());
+  base.merge.emplace(*base.list, request.preferNew);
+  return true;
+}
+
+// What the base set that the new keys no longer do and the list still holds, for the report.
+void listDropped(MergeReport& report, BaseList& base, KeyStore& store) {
+  for (const BaseList::Dropped& dropped : base.dropped()) {
+    const bool held = dropped.key.empty() ? store.hasSection(dropped.section)
+                                          : !store.readKey(dropped.section, dropped.key).empty();
+    if (held) {
+      report.dropped.push_back(
+          {std::string(dropped.section), std::string(dropped.key), std::string(dropped.value)});
+    }
+  }
+}
+
 // Runs the pass over the new keys into store, and puts its count and how it ended into the report.
 void runPassInto(MergeReport& report, MergeHost& host, MergePolicy policy, KeyStore& store,
-                 std::istream& newKeys, const ChangeSink& changes) {
+                 std::istream& newKeys, const ChangeSink& changes, Base& base) {
   LineReader lines(newKeys);
   ProgressCallback progress;
   if (host.showsProgress()) {
     progress = [&host](std::string_view text) { host.showProgress(text); };
   }
-  const PassResult pass = runMergePass(lines, store, policy, progress, changes);
+  ThreeWayMerge* const threeWay = base.merge ? &*base.merge : nullptr;
+  const PassResult pass = runMergePass(lines, store, policy, progress, changes, threeWay);
+  if (threeWay != nullptr) {
+    report.conflicts = std::move(threeWay->conflicts());
+    report.deletedGames = std::move(threeWay->deletedGames());
+    if (changes && pass.completed) {
+      listDropped(report, *base.list, store);
+    }
+  }
   report.changeCount = pass.changeCount;
   if (pass.completed) {
     report.outcome = MergeOutcome::Merged;
@@ -156,25 +198,28 @@ void runPassInto(MergeReport& report, MergeHost& host, MergePolicy policy, KeySt
 }
 
 // The merge in memory from the file to be updated, with every change kept and nothing written.
-MergeReport dryRun(MergeHost& host, const MergeRequest& request, FileAccess& files) {
-  MergeReport report;
-  report.newKeys = request.newKeys;
+MergeReport dryRun(MergeHost& host, const MergeRequest& request, MergeReport report, FileAccess& files) {
   MemoryKeyStore store(request.fileToUpdate, files);
   store.trackChanges();
+  Base base;
   std::ifstream newKeysFile(request.newKeys, std::ios::binary);
   if (!newKeysFile) {
     failedAt(report, FailedStep::OpenNewKeys, request.newKeys);
   } else if (!store.load()) {
     failedAt(report, FailedStep::ReadList, request.fileToUpdate);
-  } else {
-    runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report, request.newKeys));
+  } else if (loadBase(report, request, base, files)) {
+    runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report, request.newKeys),
+                base);
   }
   return finish(host, std::move(report));
 }
 
-// The first of the two files that names no file with content, if any.
+// The first of the files that names no file with content, if any.
 std::optional<UnusableFile> firstUnusable(const MergeRequest& request) {
-  const std::pair<int, const fs::path*> files[] = {{1, &request.newKeys}, {2, &request.fileToUpdate}};
+  std::vector<std::pair<int, const fs::path*>> files = {{1, &request.newKeys}, {2, &request.fileToUpdate}};
+  if (request.policy == MergePolicy::KeepMyEdits && !request.base.empty()) {
+    files.emplace_back(3, &request.base);
+  }
   for (const auto& [index, path] : files) {
     if (const std::optional<FileProblem> problem = problemWith(*path)) {
       return UnusableFile{index, *path, *problem};
@@ -188,8 +233,8 @@ Refused refusalBeforeOutput(const MergeRequest& request) {
   if (isSameFile(request.newKeys, request.fileToUpdate)) {
     return {Refusal::SameFile, {}};
   }
-  for (const fs::path* file : {&request.newKeys, &request.fileToUpdate}) {
-    if (startsAsUtf16(*file)) {
+  for (const fs::path* file : {&request.newKeys, &request.fileToUpdate, &request.base}) {
+    if (!file->empty() && startsAsUtf16(*file)) {
       return {Refusal::Utf16, *file};
     }
   }
@@ -378,12 +423,25 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   if (const Refused why = refusalBeforeOutput(request); why.refusal != Refusal::None) {
     return refused(why);
   }
-  if (options.dryRun) {
-    return dryRun(host, request, files);
-  }
-
+  BaseStore bases(options.basesFolder, files);
   MergeReport report;
   report.newKeys = request.newKeys;
+  if (request.policy == MergePolicy::KeepMyEdits) {
+    report.preferNew = request.preferNew;
+    report.base = request.base;
+    if (report.base.empty()) {
+      const std::optional<fs::path> remembered = bases.baseOf(request.fileToUpdate);
+      if (!remembered) {
+        return refused({Refusal::NoBase, request.fileToUpdate});
+      }
+      report.base = *remembered;
+      report.baseRemembered = true;
+    }
+  }
+  if (options.dryRun) {
+    return dryRun(host, request, std::move(report), files);
+  }
+
   report.output = host.askOutputPath(request.fileToUpdate);
   if (report.output.empty()) {
     return report;
@@ -398,7 +456,9 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     return refused({Refusal::MergeRunning, report.output}, report.output);
   }
 
-  if (!prepareOutput(report, request.fileToUpdate, engine, files)) {
+  Base base;
+  if (!loadBase(report, request, base, files) ||
+      !prepareOutput(report, request.fileToUpdate, engine, files, bases)) {
     return finish(host, std::move(report));
   }
   std::ifstream newKeysFile(request.newKeys, std::ios::binary);
@@ -420,7 +480,7 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     files.setFlushEachWrite(false);
   }
   runPassInto(report, host, request.policy, *store, newKeysFile,
-              options.collectChanges ? recorderInto(report, request.newKeys) : ChangeSink());
+              options.collectChanges ? recorderInto(report, request.newKeys) : ChangeSink(), base);
   if (engine == MergeEngine::File) {
     files.setFlushEachWrite(true);
     if (RetryCounter retries; !retries.run([&] { return files.flush(report.output); })) {
@@ -438,6 +498,13 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     if (report.written == Written::Nothing) {
       report.changeCount = 0;  // none of the lines counted reached the disk
     }
+  }
+  // The list now holds the new keys' values except the user's own: they are its base from now on.
+  const bool takesBase =
+      request.policy == MergePolicy::ReplaceAll || request.policy == MergePolicy::KeepMyEdits;
+  if (report.outcome == MergeOutcome::Merged && takesBase &&
+      !bases.remember(report.output, request.newKeys)) {
+    report.baseNotKept = true;
   }
   return finish(host, std::move(report));
 }

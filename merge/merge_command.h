@@ -12,19 +12,31 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ini/file_access.h"
 #include "ini/text_arena.h"
+#include "merge/base_store.h"
 #include "merge/merge_pass.h"
+#include "merge/three_way.h"
 
 namespace ombrix {
 
 // The two files and the policy, as the front end holds them.
 struct MergeRequest {
+  MergeRequest() = default;
+  MergeRequest(std::filesystem::path newKeysFile, std::filesystem::path listToUpdate,
+               MergePolicy mergePolicy = MergePolicy::KeepPlayable)
+      : newKeys(std::move(newKeysFile)), fileToUpdate(std::move(listToUpdate)), policy(mergePolicy) {}
+
   std::filesystem::path newKeys;
   std::filesystem::path fileToUpdate;
   MergePolicy policy = MergePolicy::KeepPlayable;
+  // KeepMyEdits: the base, or empty for the one kept when the file to be updated was last merged.
+  std::filesystem::path base;
+  // KeepMyEdits: a key both sides changed takes the newer value instead of keeping the user's.
+  bool preferNew = false;
 };
 
 // What the command needs from its front end while it runs. Everything it decides comes back in the report.
@@ -54,8 +66,8 @@ enum class MergeOutcome {
 
 enum class FileProblem { Missing, Folder, NotAFile, Empty, Unreadable };
 
-// Which of the two files a check found unusable: 1 the file with the new keys, 2 the file to be updated
-// (the numbers of the window's path boxes).
+// Which file a check found unusable: 1 the file with the new keys, 2 the file to be updated (the numbers
+// of the window's path boxes), 3 the base.
 struct UnusableFile {
   int index = 0;
   std::filesystem::path path;
@@ -73,6 +85,7 @@ enum class Refusal {
   ReadOnly,            // refusedPath, the file to be written, may not be written
   FolderRefusesFiles,  // refusedPath, the folder of the file to be written, takes no new files
   MergeRunning,        // another merge is writing refusedPath and did not end within a few seconds
+  NoBase,              // KeepMyEdits without a base, and none is kept for refusedPath
 };
 
 enum class FailedStep {
@@ -82,6 +95,7 @@ enum class FailedStep {
   OpenNewKeys,
   ReadList,     // loading the list to merge into
   ReadNewKeys,  // the pass could not read the new keys to their end (or count past them)
+  ReadBase,     // reading the base of KeepMyEdits
   WriteOutput,  // writing the merged list
 };
 
@@ -111,6 +125,13 @@ struct ChangeRecord {
 };
 using ChangeList = std::vector<ChangeRecord, BlockAllocator<ChangeRecord>>;
 
+// What a base set that the new keys no longer do, and the user's list still holds.
+struct DroppedEntry {
+  std::string section;
+  std::string key;  // empty for a whole section
+  std::string value;
+};
+
 struct MergeReport {
   MergeOutcome outcome = MergeOutcome::Cancelled;
   UnusableFile unusableFile;  // when outcome is NeedsFile
@@ -126,6 +147,16 @@ struct MergeReport {
   std::filesystem::path backup;           // empty unless a complete backup was written
   ChangeList changes;                     // every key write that changed something, when asked for
   std::shared_ptr<TextArena> changeText;  // the texts of changes
+
+  // KeepMyEdits: the base used, and whether it was the one kept from the last merge.
+  std::filesystem::path base;
+  bool baseRemembered = false;
+  bool preferNew = false;
+  std::vector<Conflict> conflicts;
+  std::vector<std::string> deletedGames;  // sections the base has and the user's list had not
+  std::vector<DroppedEntry> dropped;      // when changes are collected
+  // A completed merge whose base should have been kept, but could not be.
+  bool baseNotKept = false;
 };
 
 enum class MergeEngine {
@@ -143,6 +174,8 @@ struct MergeOptions {
   bool collectChanges = false;
   // How long to wait for another merge into the same file to end.
   std::chrono::milliseconds waitForOtherMerge{3000};
+  // Where the bases of merged lists are kept; empty keeps none.
+  std::filesystem::path basesFolder = BaseStore::defaultFolder();
 };
 
 // Adds a key write and what it changed to the report's changes; a write that changed nothing is left out.

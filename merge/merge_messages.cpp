@@ -40,6 +40,8 @@ std::string whatStopped(const MergeReport& report) {
       return "Could not read " + path + ".";
     case FailedStep::ReadNewKeys:
       return "The merge stopped early: " + report.passFailure + ".";
+    case FailedStep::ReadBase:
+      return "Could not read the base " + path + ".";
     case FailedStep::WriteOutput:
       // After a pass that stopped early too: both are news to the user.
       return (report.passFailure.empty() ? "" : "The merge stopped early: " + report.passFailure + ". ") +
@@ -71,8 +73,8 @@ std::string changeCountMessage(std::int32_t changeCount) {
 
 std::string unusableFileMessage(const UnusableFile& file) {
   static constexpr const char* kWhichFile[] = {"The file ", "The file with the new keys ",
-                                               "The file to be updated "};
-  return kWhichFile[file.index == 1 || file.index == 2 ? file.index : 0] + quoted(file.path) + " " +
+                                               "The file to be updated ", "The base "};
+  return kWhichFile[file.index >= 1 && file.index <= 3 ? file.index : 0] + quoted(file.path) + " " +
          problemWords(file.problem) + ".";
 }
 
@@ -107,6 +109,10 @@ std::string refusalMessage(const MergeReport& report) {
       return "The folder " + path +
              " does not let new files be made in it, and the merge writes its result there first. Nothing "
              "was changed. Merge into a file in another folder.";
+    case Refusal::NoBase:
+      return "No base is kept for " + path +
+             ": it was never merged with --policy replace-all or keep-my-edits, or it was moved since. "
+             "Nothing was changed. Name the newer list it last took its keys from with --base BASE.";
     case Refusal::None:
       break;
   }
@@ -123,6 +129,28 @@ std::string failureMessage(const MergeReport& report) {
 
 std::string backupMessage(const fs::path& backup) {
   return "Backup written to " + quoted(backup) + ".";
+}
+
+std::string baseMessage(const MergeReport& report) {
+  return report.baseRemembered ? "Base: " + quoted(report.base) + ", kept from the last merge of this list."
+                               : "Base: " + quoted(report.base) + ".";
+}
+
+std::string conflictsMessage(const MergeReport& report) {
+  const std::size_t count = report.conflicts.size();
+  if (count == 0) {
+    return "No conflicts.";
+  }
+  const bool one = count == 1;
+  return std::to_string(count) + (one ? " conflict: " : " conflicts: ") +
+         (report.preferNew ? (one ? "the newer value taken." : "the newer values taken.")
+                           : (one ? "your value kept." : "your values kept."));
+}
+
+std::string baseNotKeptMessage(const MergeReport& report) {
+  return "The merge is complete, but the copy of " + quoted(report.newKeys) +
+         " that a later --policy keep-my-edits merge of " + quoted(report.output) +
+         " takes as its base could not be kept; that merge will need --base.";
 }
 
 }  // namespace ombrix

@@ -25,4 +25,11 @@ std::string failureMessage(const MergeReport& report);
 // "Backup written to 'Mine.bak'."
 std::string backupMessage(const std::filesystem::path& backup);
 
+// Keeping the user's edits: which base was used, and "2 conflicts: your values kept." or "No conflicts."
+std::string baseMessage(const MergeReport& report);
+std::string conflictsMessage(const MergeReport& report);
+
+// A merge whose base could not be kept for the next one.
+std::string baseNotKeptMessage(const MergeReport& report);
+
 }  // namespace ombrix

@@ -4,25 +4,12 @@
 #include <optional>
 
 #include "ini/case_fold.h"
+#include "merge/three_way.h"
 
 namespace ombrix {
 namespace {
 
 constexpr std::string_view kStatusKey = "Comment";
-
-struct KeyLine {
-  std::string_view key;
-  std::string_view value;
-};
-
-// A line that sets a key: everything before its first "=" is the key, everything after it the value.
-std::optional<KeyLine> parseKeyLine(std::string_view line) {
-  const std::size_t equals = line.find('=');
-  if (equals == std::string_view::npos) {
-    return std::nullopt;
-  }
-  return KeyLine{trimSpaces(line.substr(0, equals)), trimSpaces(line.substr(equals + 1))};
-}
 
 // The keys of a section ask about the same Comment one after another: the last answer is kept.
 class StatusTest {
@@ -42,16 +29,8 @@ class StatusTest {
   bool known_ = false;
 };
 
-bool isSkipped(std::string_view line) {
-  return line.empty() || line.starts_with("//");
-}
-
-bool isSectionHeader(std::string_view line) {
-  return line.starts_with('[') && line.ends_with(']');
-}
-
 bool shouldWrite(KeyStore& output, MergePolicy policy, std::string_view section, std::string_view key,
-                 StatusTest& status) {
+                 std::string_view value, StatusTest& status, ThreeWayMerge* threeWay) {
   switch (policy) {
     case MergePolicy::ReplaceAll:
       return true;
@@ -59,6 +38,8 @@ bool shouldWrite(KeyStore& output, MergePolicy policy, std::string_view section,
       return !status.saysPlayable(output.readKey(section, kStatusKey));
     case MergePolicy::KeepExisting:
       return output.readKey(section, key).empty();
+    case MergePolicy::KeepMyEdits:
+      return threeWay->shouldWrite(output, section, key, value);
   }
   return true;
 }
@@ -147,14 +128,37 @@ bool statusSaysPlayable(std::string_view comment) {
   return playable;
 }
 
+NewKeysLine readNewKeysLine(std::string_view line, bool firstLine) {
+  if (firstLine && line.starts_with(kUtf8ByteOrderMark)) {
+    line.remove_prefix(kUtf8ByteOrderMark.size());
+  }
+  const std::string_view trimmed = trimSpaces(line);
+  if (trimmed.empty() || trimmed.starts_with("//")) {
+    return {};
+  }
+  if (trimmed.starts_with('[') && trimmed.ends_with(']')) {
+    return {NewKeysLine::Kind::Header, trimmed.substr(1, trimmed.size() - 2), {}};
+  }
+  const std::size_t equals = trimmed.find('=');
+  if (equals == std::string_view::npos) {
+    return {};
+  }
+  return {NewKeysLine::Kind::Key, trimSpaces(trimmed.substr(0, equals)),
+          trimSpaces(trimmed.substr(equals + 1))};
+}
+
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,
-                        const ProgressCallback& progress, const ChangeSink& changes) {
+                        const ProgressCallback& progress, const ChangeSink& changes,
+                        ThreeWayMerge* threeWay) {
   PassResult result;
   auto fail = [&result](std::string why) {
     result.completed = false;
     result.failure = std::move(why);
     return result;
   };
+  if (policy == MergePolicy::KeepMyEdits && threeWay == nullptr) {
+    return fail("keeping your edits needs a base");
+  }
   ProgressText progressText;
   StatusTest status;
   std::string section;
@@ -168,29 +172,25 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
     if (!newKeys.readLine(line)) {
       return fail("the file with the new keys could not be read");
     }
-    // A UTF-8 byte-order mark is no part of the first line, which is usually the first section's header.
-    if (lineNumber == 1 && line.starts_with(kUtf8ByteOrderMark)) {
-      line.remove_prefix(kUtf8ByteOrderMark.size());
-    }
     if (progress) {
       progress(progressText.next());
     }
-    const std::string_view trimmed = trimSpaces(line);
-    if (isSkipped(trimmed)) {
+    const NewKeysLine parsed = readNewKeysLine(line, lineNumber == 1);
+    if (parsed.kind == NewKeysLine::Kind::Header) {
+      section = parsed.name;
+      if (threeWay != nullptr) {
+        threeWay->enterSection(output, section);
+      }
       continue;
     }
-    if (isSectionHeader(trimmed)) {
-      section = trimmed.substr(1, trimmed.size() - 2);
+    if (parsed.kind != NewKeysLine::Kind::Key ||
+        !shouldWrite(output, policy, section, parsed.name, parsed.value, status, threeWay)) {
       continue;
     }
-    const std::optional<KeyLine> keyLine = parseKeyLine(trimmed);
-    if (!keyLine || !shouldWrite(output, policy, section, keyLine->key, status)) {
-      continue;
-    }
-    output.saveKey(section, keyLine->key, keyLine->value);
+    output.saveKey(section, parsed.name, parsed.value);
     if (changes) {
       if (const std::optional<KeyChange> change = output.lastChange()) {
-        changes(section, keyLine->key, keyLine->value, *change);
+        changes(section, parsed.name, parsed.value, *change);
       }
     }
     if (result.changeCount == std::numeric_limits<std::int32_t>::max()) {

@@ -19,7 +19,10 @@ enum class MergePolicy {
   ReplaceAll,    // every key gets the new value
   KeepPlayable,  // games whose Comment says they are playable are left alone
   KeepExisting,  // only keys that are missing or empty in the output are written
+  KeepMyEdits,   // every change of the newer list since the base, except where the user changed the key
 };
+
+class ThreeWayMerge;
 
 // Receives "Processing line N" before each line is handled.
 using ProgressCallback = std::function<void(std::string_view text)>;
@@ -34,8 +37,21 @@ struct PassResult {
 using ChangeSink = std::function<void(std::string_view section, std::string_view key, std::string_view value,
                                       const KeyChange& change)>;
 
+// threeWay: the base and the decisions of KeepMyEdits, which needs one.
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,
-                        const ProgressCallback& progress, const ChangeSink& changes = {});
+                        const ProgressCallback& progress, const ChangeSink& changes = {},
+                        ThreeWayMerge* threeWay = nullptr);
+
+// A line of a new-keys file as the pass reads it: trimmed of spaces, skipped when empty or a "//" comment,
+// a header when it is "[" name "]", and otherwise a key line when it holds a "=": the key before the first
+// "=", the value after it, both trimmed. A UTF-8 byte-order mark is no part of the first line.
+struct NewKeysLine {
+  enum class Kind { Ignored, Header, Key };
+  Kind kind = Kind::Ignored;
+  std::string_view name;  // the section of a header, the key of a key line
+  std::string_view value;
+};
+NewKeysLine readNewKeysLine(std::string_view line, bool firstLine);
 
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 

@@ -28,7 +28,7 @@ fs::path mergedPathFor(const fs::path& file) {
   return merged;
 }
 
-UndoResult undoMerge(const fs::path& file, FileAccess& files) {
+UndoResult undoMerge(const fs::path& file, FileAccess& files, const fs::path& basesFolder) {
   std::error_code error;
   if (!fs::exists(file, error)) {
     return refused(quoted(file) + " does not exist");
@@ -72,6 +72,10 @@ UndoResult undoMerge(const fs::path& file, FileAccess& files) {
   result.message = "Restored " + quoted(file) + " from " + quoted(backup) +
                    "; the merged version is kept as " + quoted(result.merged) +
                    (replacingOlder ? " (replacing an older one)." : ".");
+  if (!BaseStore(basesFolder, files).restoreFromBackup(file)) {
+    result.message +=
+        " The base kept for it could not be put back; a keep-my-edits merge of it needs --base.";
+  }
   return result;
 }
 

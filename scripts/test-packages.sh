@@ -14,6 +14,8 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
 work=$(mktemp -d)
+# Merges keep the bases of the lists they write in the user's data folder: these keep theirs in the work folder.
+export OMBRIX_MERGER_DATA="$work/merger-data"
 cleanup() {
   kill "${program:-}" "${xvfb:-}" 2>/dev/null
   wait "${program:-}" "${xvfb:-}" 2>/dev/null

@@ -12,6 +12,8 @@ cmake --preset windows
 cmake --build --preset windows -j2
 
 work=$(mktemp -d)
+# Merges keep the bases of the lists they write in the user's data folder: these keep theirs in the work folder.
+export OMBRIX_MERGER_DATA="$work/merger-data"
 cleanup() {
   kill "${xvfb:-}" 2>/dev/null && wait "${xvfb:-}" 2>/dev/null
   rm -rf "$work"

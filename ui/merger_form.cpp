@@ -59,8 +59,10 @@ void formOmbrixMerger::btnBrowse_Click(int Index) {
 void formOmbrixMerger::Command1_Click() {
   rememberedCaption_ = controls_.text(form::kDescriptionLabel);
   progressShown_ = false;
-  const MergeRequest request{pathFromText(controls_.text(form::textBox(1))),
-                             pathFromText(controls_.text(form::textBox(2))), selectedPolicy()};
+  MergeRequest request;
+  request.newKeys = pathFromText(controls_.text(form::textBox(1)));
+  request.fileToUpdate = pathFromText(controls_.text(form::textBox(2)));
+  request.policy = selectedPolicy();
   MergeHostAdapter host(*this);
   const MergeReport report = runMergeCommand(request, host);
   switch (report.outcome) {

@@ -91,6 +91,7 @@ TEST_F(Cli, HelpDescribesTheOptions) {
   EXPECT_EQ(result.status, kExitSuccess);
   EXPECT_THAT(result.out, StartsWith("Usage: ombrix-merge"));
   EXPECT_THAT(result.out, HasSubstr("keep-existing"));
+  EXPECT_THAT(result.out, HasSubstr("3 merged with\nconflicts under --fail-on-conflict"));
   EXPECT_EQ(run({"--version"}).out, "ombrix-merge " OMBRIX_VERSION "\n");
 }
 
@@ -212,6 +213,39 @@ TEST_F(Cli, ReportListsWhatTheMergeChanged) {
               EndsWith("[G2]\n  ~ Comment: Unplayable -> Playable\n[G3] (new section)\n"
                        "  + Comment=Almost\n  + Speed=3\n3 lines changed.\n3 effective changes.\n"));
   EXPECT_EQ(readFile(mine), readFile(kSample / "expected-keep-playable.ini"));
+}
+
+TEST_F(Cli, KeepMyEditsReportsConflictsAndFailsOnThemWhenAsked) {
+  const std::string base =
+      dir.file("base.ini", crlf("[G1]|Speed=1|Mode=a||[G2]|Speed=1||[G3]|Old=x")).string();
+  const std::string list = dir.file("list.ini", crlf("[G1]|Speed=5|Mode=a||[G3]|Old=x||")).string();
+  const std::string newer = dir.file("newer.ini", crlf("[G1]|Speed=2|Mode=b||[G2]|Speed=2||[G3]|")).string();
+  const std::vector<std::string> merge = {"--policy", "keep-my-edits", "--base", base, newer, list};
+
+  std::vector<std::string> dryRun = merge;
+  dryRun.insert(dryRun.begin(), "--dry-run");
+  const CliRun listed = run(dryRun);
+  EXPECT_EQ(listed.status, kExitSuccess) << listed.err;
+  EXPECT_EQ(listed.out, "Base: '" + base +
+                            "'.\n[G1]\n  ~ Mode: a -> b\n1 lines changed.\n"
+                            "1 effective changes. Nothing was written.\n1 conflict: your value kept.\n"
+                            "Conflicts:\n[G1]\n  ! Speed: base \"1\", yours \"5\", newer \"2\"\n"
+                            "Deleted in your list, left deleted:\n[G2]\n"
+                            "Dropped by the newer list, kept:\n[G3]\n  Old=x\n");
+
+  std::vector<std::string> strict = merge;
+  strict.insert(strict.begin(), {"--fail-on-conflict", "--prefer-new"});
+  const CliRun failed = run(strict);
+  EXPECT_EQ(failed.status, kExitConflict) << failed.err;
+  EXPECT_THAT(failed.out, EndsWith("2 lines changed.\n1 conflict: the newer value taken.\n"));
+  EXPECT_EQ(readFile(list), crlf("[G1]|Speed=2|Mode=b|||[G3]|Old=x||"));
+  // The list took every new value: a second merge needs no --base, and finds nothing left to do.
+  const CliRun again = run({"--policy", "keep-my-edits", "--fail-on-conflict", newer, list});
+  EXPECT_EQ(again.status, kExitSuccess) << again.err;
+  EXPECT_THAT(again.out, StartsWith("Base: '"));
+  EXPECT_THAT(again.out, EndsWith("kept from the last merge of this list.\nBackup written to '" +
+                                  (dir / "list.bak").string() + "'.\n0 lines changed.\nNo conflicts.\n"));
+  EXPECT_EQ(run({"--base", base, newer, list}).status, kExitUsage);
 }
 
 TEST_F(Cli, CheckAndUndoWorkOnOneFile) {

@@ -11,6 +11,7 @@
 #include "memory_files.h"
 #include "merge/change_report.h"
 #include "merge/merge_pass.h"
+#include "merge/three_way.h"
 
 namespace ombrix {
 namespace {
@@ -18,7 +19,9 @@ namespace {
 constexpr unsigned kCases = 4000;
 
 // Shows the bytes of a failing input with its line breaks and control bytes visible.
-std::string visible(const std::string& bytes) { return escapeForTerminal(bytes); }
+std::string visible(const std::string& bytes) {
+  return escapeForTerminal(bytes);
+}
 
 struct MergeResult {
   std::string output;
@@ -26,10 +29,14 @@ struct MergeResult {
   bool completed;
 };
 
-MergeResult merge(KeyStore& store, test::MemoryFiles& files, const std::string& newKeys, MergePolicy policy) {
+// base: for KeepMyEdits, the older new keys the user's list took; its conflicts go the way preferNew says.
+MergeResult merge(KeyStore& store, test::MemoryFiles& files, const std::string& newKeys, MergePolicy policy,
+                  const std::string& base, bool preferNew) {
   std::istringstream in(newKeys);
   LineReader lines(in);
-  const PassResult pass = runMergePass(lines, store, policy, {});
+  BaseList baseList(base);
+  ThreeWayMerge threeWay(baseList, preferNew);
+  const PassResult pass = runMergePass(lines, store, policy, {}, {}, &threeWay);
   const bool finished = store.finish();
   return {files.files["out.ini"], pass.changeCount, pass.completed && finished};
 }
@@ -40,18 +47,20 @@ TEST(EnginesAgree, OnGeneratedMergesUnderEveryPolicy) {
     test::IniGenerator generator(seed);
     const std::string userList = generator.userList();
     const std::string newKeys = generator.newKeys();
-    for (MergePolicy policy :
-         {MergePolicy::ReplaceAll, MergePolicy::KeepPlayable, MergePolicy::KeepExisting}) {
+    const std::string base = seed % 3 == 0 ? newKeys : generator.newKeys();
+    const bool preferNew = seed % 2 == 0;
+    for (MergePolicy policy : {MergePolicy::ReplaceAll, MergePolicy::KeepPlayable, MergePolicy::KeepExisting,
+                               MergePolicy::KeepMyEdits}) {
       test::MemoryFiles referenceFiles;
       referenceFiles.files["out.ini"] = userList;
       WholeFileKeyStore reference("out.ini", referenceFiles);
-      const MergeResult expected = merge(reference, referenceFiles, newKeys, policy);
+      const MergeResult expected = merge(reference, referenceFiles, newKeys, policy, base, preferNew);
 
       test::MemoryFiles memoryFiles;
       memoryFiles.files["out.ini"] = userList;
       MemoryKeyStore memory("out.ini", memoryFiles);
       ASSERT_TRUE(memory.load());
-      const MergeResult actual = merge(memory, memoryFiles, newKeys, policy);
+      const MergeResult actual = merge(memory, memoryFiles, newKeys, policy, base, preferNew);
 
       ASSERT_EQ(actual.output, expected.output)
           << "seed " << seed << " policy " << static_cast<int>(policy) << "\nuser list: " << visible(userList)

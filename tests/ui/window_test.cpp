@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QUrl>
 
+#include "merge/base_store.h"
 #include "test_support.h"
 #include "ui/form_description.h"
 #include "ui/qt/qt_services.h"
@@ -253,6 +254,11 @@ TEST_F(Window, EachOptionWritesWhatTheCommandLineWrites) {
     EXPECT_EQ(readFile(output), readFile(kSample / ("expected-" + std::string(policy) + ".ini"))) << option;
   }
   EXPECT_EQ(readFile(dir / "Mine.ini"), readFile(kSample / "file_to_update.ini"));
+  // A list that took every new value keeps the new keys as its base, as after the same command line merge.
+  const BaseStore bases(BaseStore::defaultFolder());
+  ASSERT_TRUE(bases.baseOf(dir / "replace-all.ini"));
+  EXPECT_EQ(readFile(*bases.baseOf(dir / "replace-all.ini")), readFile(kSample / "new_keys.ini"));
+  EXPECT_FALSE(bases.baseOf(dir / "keep-playable.ini"));
 }
 
 TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {

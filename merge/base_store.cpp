@@ -1,0 +1,145 @@
+#include "merge/base_store.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cwctype>
+#include <fstream>
+#include <system_error>
+#include <type_traits>
+
+#include "ini/path_text.h"
+
+namespace ombrix {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path fromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? pathFromText(value) : fs::path();
+}
+
+// The list's resolved full path, letter case folded where the file system ignores it, as a 64-bit FNV-1a
+// hash in hexadecimal: a list reached by another name or a link has the same base.
+std::string nameOf(const fs::path& list) {
+  std::error_code error;
+  fs::path resolved = fs::weakly_canonical(fs::absolute(list, error), error);
+  if (error) {
+    resolved = fs::absolute(list, error);
+  }
+  fs::path::string_type text = resolved.native();
+#ifdef _WIN32
+  for (wchar_t& c : text) {
+    c = static_cast<wchar_t>(std::towlower(c));
+  }
+#endif
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const auto c : text) {
+    using Unit = std::make_unsigned_t<fs::path::value_type>;
+    hash = (hash ^ std::uint64_t{static_cast<Unit>(c)}) * std::uint64_t{1099511628211};
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string name(16, '0');
+  for (std::size_t i = 0; i < 16; ++i) {
+    name[15 - i] = kHex[(hash >> (4 * i)) & 0xF];
+  }
+  return name;
+}
+
+bool sameBytes(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(a, error);
+  if (error || fs::file_size(b, error) != size || error) {
+    return false;
+  }
+  std::ifstream first(a, std::ios::binary);
+  std::ifstream second(b, std::ios::binary);
+  std::array<char, 64 * 1024> left{};
+  std::array<char, 64 * 1024> right{};
+  while (first && second) {
+    first.read(left.data(), left.size());
+    second.read(right.data(), right.size());
+    if (first.gcount() != second.gcount() ||
+        !std::equal(left.begin(), left.begin() + first.gcount(), right.begin())) {
+      return false;
+    }
+  }
+  return !first.bad() && !second.bad() && first.eof() && second.eof();
+}
+
+}  // namespace
+
+BaseStore::BaseStore(fs::path folder, FileAccess& files) : folder_(std::move(folder)), files_(files) {}
+
+fs::path BaseStore::defaultFolder() {
+  if (fs::path own = fromEnvironment("OMBRIX_MERGER_DATA"); !own.empty()) {
+    return own / "bases";
+  }
+#ifdef _WIN32
+  const fs::path local = fromEnvironment("LOCALAPPDATA");
+  return local.empty() ? fs::path() : local / "OmbrixMerger" / "bases";
+#else
+  if (fs::path data = fromEnvironment("XDG_DATA_HOME"); data.is_absolute()) {
+    return data / "ombrix-merger" / "bases";
+  }
+  const fs::path home = fromEnvironment("HOME");
+  return home.empty() ? fs::path() : home / ".local" / "share" / "ombrix-merger" / "bases";
+#endif
+}
+
+fs::path BaseStore::pathFor(const fs::path& list, bool ofBackup) const {
+  return folder_ / (nameOf(list) + (ofBackup ? ".backup.ini" : ".ini"));
+}
+
+std::optional<fs::path> BaseStore::baseOf(const fs::path& list) const {
+  if (folder_.empty()) {
+    return std::nullopt;
+  }
+  const fs::path stored = pathFor(list, false);
+  std::error_code error;
+  return fs::is_regular_file(stored, error) ? std::optional<fs::path>(stored) : std::nullopt;
+}
+
+bool BaseStore::replaceWith(const fs::path& source, const fs::path& stored) {
+  if (sameBytes(source, stored)) {
+    return true;
+  }
+  std::error_code error;
+  fs::create_directories(folder_, error);
+  return files_.copyFile(source, stored);
+}
+
+bool BaseStore::remember(const fs::path& list, const fs::path& newKeys) {
+  return folder_.empty() || replaceWith(newKeys, pathFor(list, false));
+}
+
+bool BaseStore::keepForBackup(const fs::path& list) {
+  if (folder_.empty()) {
+    return true;
+  }
+  const fs::path backupBase = pathFor(list, true);
+  if (const std::optional<fs::path> base = baseOf(list)) {
+    return replaceWith(*base, backupBase);
+  }
+  std::error_code error;
+  fs::remove(backupBase, error);
+  return !error;
+}
+
+bool BaseStore::restoreFromBackup(const fs::path& list) {
+  if (folder_.empty()) {
+    return true;
+  }
+  const fs::path backupBase = pathFor(list, true);
+  const fs::path base = pathFor(list, false);
+  std::error_code error;
+  if (fs::is_regular_file(backupBase, error)) {
+    return replaceWith(backupBase, base);
+  }
+  fs::remove(base, error);
+  return !error;
+}
+
+}  // namespace ombrix

@@ -1,0 +1,262 @@
+// Keeping the user's edits: the decisions of the three-way pass under both engines, and where the base of
+// a merge comes from and goes to.
+
+#include "merge/three_way.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "ini/ini_text.h"
+#include "memory_files.h"
+#include "merge/base_store.h"
+#include "merge/merge_command.h"
+#include "merge/undo.h"
+#include "test_support.h"
+
+namespace ombrix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::crlf;
+using test::readFile;
+using test::TempDir;
+using testing::ElementsAreArray;
+
+struct PassOutcome {
+  std::string list;
+  std::int32_t count = 0;
+  std::vector<Conflict> conflicts;
+  std::vector<std::string> deleted;
+};
+
+PassOutcome threeWayPass(KeyStore& store, test::MemoryFiles& files, const std::string& base,
+                         const std::string& newKeys, bool preferNew) {
+  BaseList baseList(base);
+  ThreeWayMerge merge(baseList, preferNew);
+  std::istringstream in(newKeys);
+  LineReader lines(in);
+  const PassResult pass = runMergePass(lines, store, MergePolicy::KeepMyEdits, {}, {}, &merge);
+  EXPECT_TRUE(pass.completed && store.finish());
+  return {files.files["out.ini"], pass.changeCount, merge.conflicts(), merge.deletedGames()};
+}
+
+struct DecisionCase {
+  const char* name;
+  const char* mine;   // the user's list; "|" stands for CR LF
+  const char* base;   // the new keys the list last took
+  const char* newer;  // the new keys merged now
+  bool preferNew;
+  const char* expectedSpeed;  // the value of [G] Speed after the merge
+  std::int32_t count;
+  std::size_t conflicts;
+  std::vector<std::string> deleted = {};
+};
+
+const DecisionCase kDecisions[] = {
+    {"untouched", "[G]|Speed=1|", "[G]|Speed=1", "[G]|Speed=1", false, "1", 0, 0},
+    {"changed by the newer list", "[G]|Speed=1|", "[G]|Speed=1", "[G]|Speed=2", false, "2", 1, 0},
+    {"changed by the user", "[G]|Speed=5|", "[G]|Speed=1", "[G]|Speed=1", false, "5", 0, 0},
+    {"deleted by the user", "[G]|Mode=a|", "[G]|Speed=1", "[G]|Speed=1", false, "", 0, 0},
+    {"changed the same way", "[G]|Speed=2|", "[G]|Speed=1", "[G]|Speed=2", false, "2", 0, 0},
+    {"conflict keeps the user's", "[G]|Speed=5|", "[G]|Speed=1", "[G]|Speed=2", false, "5", 0, 1},
+    {"conflict takes the newer", "[G]|Speed=5|", "[G]|Speed=1", "[G]|Speed=2", true, "2", 1, 1},
+    {"emptied by the newer list", "[G]|Speed=1|Mode=a|", "[G]|Speed=1", "[G]|Speed=", false, "", 1, 0},
+    {"new key", "[G]|Mode=a|", "[G]|Mode=a", "[G]|Speed=3", false, "3", 1, 0},
+    {"new game", "[H]|Mode=a|", "[H]|Mode=a", "[G]|Speed=3", false, "3", 1, 0},
+    {"game deleted by the user",
+     "[H]|Mode=a|",
+     "[G]|Speed=1||[H]|Mode=a",
+     "[G]|Speed=2",
+     false,
+     "",
+     0,
+     0,
+     {"G"}},
+    {"key set twice in the new keys", "[G]|Speed=1|", "[G]|Speed=1", "[G]|Speed=2|Speed=3", false, "3", 2, 0},
+    {"game twice in the new keys", "[G]|Speed=1|", "[G]|Speed=1", "[G]|Speed=2||[g]|Speed=3", false, "3", 2,
+     0},
+    {"key set twice in the base", "[G]|Speed=1|", "[G]|Speed=9|Speed=1", "[G]|Speed=2", false, "2", 1, 0},
+    {"letter case", "[G]|speed=1|", "[g]|SPEED=1", "[G]|Speed=2", false, "2", 1, 0},
+};
+
+void PrintTo(const DecisionCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class ThreeWayDecision : public testing::TestWithParam<DecisionCase> {};
+
+TEST_P(ThreeWayDecision, BothEnginesDecideAlikeAndAsTheRuleSays) {
+  const DecisionCase& c = GetParam();
+  const std::string mine = crlf(c.mine);
+  test::MemoryFiles referenceFiles;
+  referenceFiles.files["out.ini"] = mine;
+  WholeFileKeyStore reference("out.ini", referenceFiles);
+  const PassOutcome expected =
+      threeWayPass(reference, referenceFiles, crlf(c.base), crlf(c.newer), c.preferNew);
+
+  test::MemoryFiles memoryFiles;
+  memoryFiles.files["out.ini"] = mine;
+  MemoryKeyStore memory("out.ini", memoryFiles);
+  ASSERT_TRUE(memory.load());
+  const PassOutcome actual = threeWayPass(memory, memoryFiles, crlf(c.base), crlf(c.newer), c.preferNew);
+
+  EXPECT_EQ(actual.list, expected.list);
+  EXPECT_EQ(actual.count, expected.count);
+  std::string loaded = actual.list;
+  normaliseLoadedText(loaded);
+  EXPECT_EQ(readKeyInText(loaded, "G", "Speed"), c.expectedSpeed);
+  EXPECT_EQ(actual.count, c.count);
+  EXPECT_EQ(actual.conflicts.size(), c.conflicts);
+  EXPECT_THAT(actual.deleted, ElementsAreArray(c.deleted));
+  if (!c.deleted.empty()) {
+    EXPECT_EQ(actual.list, mine);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ThreeWayDecision, testing::ValuesIn(kDecisions),
+                         [](const testing::TestParamInfo<DecisionCase>& param) {
+                           std::string name = param.param.name;
+                           for (char& ch : name) {
+                             ch = std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
+                           }
+                           return name;
+                         });
+
+TEST(ThreeWayDecision, AConflictCarriesTheThreeValues) {
+  test::MemoryFiles files;
+  files.files["out.ini"] = crlf("[G]|Speed=5|");
+  MemoryKeyStore store("out.ini", files);
+  ASSERT_TRUE(store.load());
+  const PassOutcome outcome = threeWayPass(store, files, crlf("[G]|Speed=1"), crlf("[g]|speed=2"), false);
+  ASSERT_EQ(outcome.conflicts.size(), 1u);
+  const Conflict& c = outcome.conflicts[0];
+  EXPECT_EQ(std::vector<std::string>({c.section, c.key, c.base, c.mine, c.newer}),
+            std::vector<std::string>({"g", "speed", "1", "5", "2"}));
+}
+
+TEST(ThreeWayDecision, TheBaseTellsWhatTheNewerListDropped) {
+  const std::string text = crlf("[G]|Speed=1|Old=x||[Gone]|Speed=2|[H]|Mode=a");
+  BaseList base(text);
+  BaseList::SectionRef g = base.enterSection("g");
+  EXPECT_EQ(base.valueOf(g, "SPEED"), "1");
+  base.enterSection("H");
+  std::vector<std::string> dropped;
+  for (const BaseList::Dropped& d : base.dropped()) {
+    dropped.push_back(std::string(d.section) + "/" + std::string(d.key) + "=" + std::string(d.value));
+  }
+  EXPECT_EQ(dropped, std::vector<std::string>({"G/Old=x", "Gone/=", "H/Mode=a"}));
+}
+
+// Where bases are kept: a list merged under replace-all or keep-my-edits takes the new keys as its base.
+class Bases : public testing::Test {
+ protected:
+  TempDir dir;
+  fs::path basesFolder = dir / "bases";
+  BaseStore store{basesFolder};
+
+  class Host final : public MergeHost {
+   public:
+    fs::path output;
+    fs::path askOutputPath(const fs::path&) override { return output; }
+  } host;
+
+  MergeReport merge(const std::string& newKeys, const fs::path& list, MergePolicy policy,
+                    const fs::path& output, bool dryRun = false, fs::path base = {}) {
+    MergeRequest request(dir.file("new.ini", newKeys), list, policy);
+    request.base = std::move(base);
+    host.output = output;
+    MergeOptions options;
+    options.basesFolder = basesFolder;
+    options.dryRun = dryRun;
+    return runMergeCommand(request, host, options);
+  }
+  std::string storedBaseOf(const fs::path& list) {
+    const std::optional<fs::path> base = store.baseOf(list);
+    return base ? readFile(*base) : "(none)";
+  }
+};
+
+const std::string kMine = crlf("[G]|Speed=1|");
+const std::string kNewer = crlf("[G]|Speed=2");
+
+TEST_F(Bases, OnlyACompletedMergeThatTookEveryNewValueKeepsOne) {
+  struct Case {
+    const char* name;
+    MergePolicy policy;
+    bool inPlace;
+    bool dryRun;
+    bool outputIsAFolder;  // the merged list cannot be written
+    bool keepsBase;
+  };
+  const Case cases[] = {
+      {"replace-all in place", MergePolicy::ReplaceAll, true, false, false, true},
+      {"replace-all to another file", MergePolicy::ReplaceAll, false, false, false, true},
+      {"keep-my-edits", MergePolicy::KeepMyEdits, false, false, false, true},
+      {"keep-playable", MergePolicy::KeepPlayable, true, false, false, false},
+      {"keep-existing", MergePolicy::KeepExisting, true, false, false, false},
+      {"a dry run", MergePolicy::ReplaceAll, true, true, false, false},
+      {"a failed merge", MergePolicy::ReplaceAll, false, false, true, false},
+  };
+  for (const Case& c : cases) {
+    const fs::path list = dir.file("list.ini", kMine);
+    const fs::path output = c.inPlace ? list : c.outputIsAFolder ? dir / "folder.ini" : dir / "out.ini";
+    fs::create_directories(dir / "folder.ini");
+    const fs::path base = c.policy == MergePolicy::KeepMyEdits ? dir.file("base.ini", kMine) : fs::path();
+    const MergeReport report = merge(kNewer, list, c.policy, output, c.dryRun, base);
+    EXPECT_EQ(report.outcome, c.outputIsAFolder ? MergeOutcome::Failed : MergeOutcome::Merged) << c.name;
+    EXPECT_EQ(storedBaseOf(output), c.keepsBase ? kNewer : "(none)") << c.name;
+    if (!c.inPlace) {
+      EXPECT_EQ(storedBaseOf(list), "(none)") << c.name;
+    }
+    fs::remove_all(basesFolder);
+  }
+}
+
+TEST_F(Bases, KeepMyEditsTakesTheKeptBaseAndNamesIt) {
+  const fs::path list = dir.file("list.ini", kMine);
+  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  test::writeFile(list, crlf("[G]|Speed=7|"));  // the user's own edit
+  const MergeReport report = merge(crlf("[G]|Speed=3"), list, MergePolicy::KeepMyEdits, list);
+  EXPECT_TRUE(report.baseRemembered);
+  EXPECT_EQ(report.base, store.baseOf(list));
+  ASSERT_EQ(report.conflicts.size(), 1u);
+  EXPECT_EQ(report.conflicts[0].base, "2");
+  EXPECT_EQ(storedBaseOf(list), crlf("[G]|Speed=3"));
+
+  const MergeReport given =
+      merge(kNewer, list, MergePolicy::KeepMyEdits, list, false, dir.file("b.ini", kMine));
+  EXPECT_FALSE(given.baseRemembered);
+  EXPECT_EQ(given.base, dir / "b.ini");
+}
+
+TEST_F(Bases, AMovedListHasNoBaseAndIsRefusedUntouched) {
+  const fs::path list = dir.file("list.ini", kMine);
+  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  const fs::path moved = dir / "moved.ini";
+  fs::rename(list, moved);
+  const std::string before = readFile(moved);
+  const MergeReport report = merge(crlf("[G]|Speed=3"), moved, MergePolicy::KeepMyEdits, moved);
+  EXPECT_EQ(report.outcome, MergeOutcome::Refused);
+  EXPECT_EQ(report.refusal, Refusal::NoBase);
+  EXPECT_EQ(readFile(moved), before);
+  EXPECT_FALSE(fs::exists(dir / "moved.bak"));
+}
+
+TEST_F(Bases, UndoPutsThePreviousBaseBack) {
+  const fs::path list = dir.file("list.ini", kMine);
+  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  ASSERT_EQ(merge(crlf("[G]|Speed=3"), list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  ASSERT_TRUE(undoMerge(list, diskFileAccess(), basesFolder).done);
+  EXPECT_EQ(storedBaseOf(list), kNewer);
+
+  // Undoing the first merge of a list leaves it without a base, as it was.
+  const fs::path other = dir.file("other.ini", kMine);
+  ASSERT_EQ(merge(kNewer, other, MergePolicy::ReplaceAll, other).outcome, MergeOutcome::Merged);
+  ASSERT_TRUE(undoMerge(other, diskFileAccess(), basesFolder).done);
+  EXPECT_EQ(storedBaseOf(other), "(none)");
+}
+
+}  // namespace
+}  // namespace ombrix
