@@ -50,7 +50,7 @@ class IniGenerator {
 
  private:
   std::string userLine() {
-    switch (pick(0, 12)) {
+    switch (pick(0, 13)) {
       case 0:
       case 1:
       case 2:
@@ -69,13 +69,15 @@ class IniGenerator {
         return key() + "=" + value() + "\r" + key() + "=" + value();  // a lone CR inside a line
       case 9:
         return "[" + section() + "]\r" + key() + "=" + value();  // a header ended by a lone CR
+      case 10:
+        return one({"[", "[[", "x["}) + section() + one({"]]", "]", "]x"});  // stray brackets around a name
       default:
         return key() + "=" + value();
     }
   }
 
   std::string newKeysLine() {
-    switch (pick(0, 10)) {
+    switch (pick(0, 11)) {
       case 0:
       case 1:
         return (chance(20) ? "  [" : "[") + section() + (chance(20) ? "]  " : "]");
@@ -89,6 +91,8 @@ class IniGenerator {
         return chance(50) ? "[]" : "[" + section();
       case 6:
         return key() + "=";  // deletes the key
+      case 7:
+        return "/" + key() + "=" + value();  // one "/" does not make a comment
       default:
         return key() + "=" + value();
     }
@@ -112,7 +116,8 @@ class IniGenerator {
 
   std::mt19937 random_;
   const std::vector<std::string> sections_ = {"G1",  "g1", "G2",  "Game", "GAME", "\xC9t\xE9", "\xE9T\xC9",
-                                              "a[b", "B",  "x]y", "G 3",  " G1",  "\x8A\x9F"};
+                                              "a[b", "B",  "x]y", "G 3",  " G1",  "\x8A\x9F",
+                                              "G (U) [!]", "g (u) [!] [b1]", "[G1] [!]", "a]b[c]"};
   const std::vector<std::string> keys_ = {"Comment", "COMMENT", "Speed", "speed", "k",  "K",  "\xC0",
                                           "\xE0",    "k2",      "[G1",   ";k",    "#k", "\tk"};
   const std::vector<std::string> values_ = {"Playable", "playable", "Unplayable",  "Almost",  "Not playable",
