@@ -218,7 +218,7 @@ int checkFile(const fs::path& file, std::ostream& out, std::ostream& err) {
   }
   std::string bytes;
   if (!diskFileAccess().readAll(file, bytes)) {
-    err << kProgram << ": '" << textOfPath(file) << "' cannot be read\n";
+    err << kProgram << ": " << quotedPath(file) << " cannot be read\n";
     return kExitFailure;
   }
   const std::vector<ListFinding> findings = checkList(bytes);

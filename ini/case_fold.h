@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "ini/byte_search.h"
@@ -44,6 +45,15 @@ inline constexpr std::array<unsigned char, 256> kFold = makeFoldTable();
 // byte compared or hashed.
 inline unsigned char foldCase(unsigned char byte) {
   return fold_detail::kFold[byte];
+}
+
+// The text with every byte folded: names equal without regard to case give the same text.
+inline std::string foldedText(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
+  }
+  return folded;
 }
 
 // Whether a and b hold the same bytes: a word at a time, the last word overlapping the one before it.

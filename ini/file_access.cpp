@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "ini/file_faults.h"
+#include "ini/file_faults.h"
 #include "ini/text_arena.h"
 
 #ifdef _WIN32
@@ -357,6 +359,10 @@ bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
     return false;
   }
   return moveIntoPlace(temporary, resolved);
+}
+
+bool DiskFileAccess::fails(FileStep step) const {
+  return faults_ != nullptr && faults_->fails(step);
 }
 
 FileAccess& diskFileAccess() {

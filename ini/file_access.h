@@ -53,16 +53,8 @@ class FileAccess {
   virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
 };
 
-// The steps of the file system that can fail.
-enum class FileStep { Open, Read, Write, Flush, Rename };
-
-// Tests make chosen steps of the real file system fail through this.
-class FileFaults {
- public:
-  virtual ~FileFaults() = default;
-  // Asked before each step; true makes the step fail as the system would (a write may have written part).
-  virtual bool fails(FileStep step) = 0;
-};
+enum class FileStep;
+class FileFaults;  // ini/file_faults.h: where tests make steps of the disk fail
 
 // The real file system.
 class DiskFileAccess final : public FileAccess {
@@ -80,7 +72,7 @@ class DiskFileAccess final : public FileAccess {
   bool flush(const std::filesystem::path& path) override;
 
  private:
-  bool fails(FileStep step) const { return faults_ != nullptr && faults_->fails(step); }
+  bool fails(FileStep step) const;
   bool writeWhole(const std::filesystem::path& path, const PieceSource& produce, std::filesystem::perms mode);
   bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);
 
@@ -93,27 +85,5 @@ FileAccess& diskFileAccess();
 
 // True when path names a regular file whose length can be read and is greater than 0.
 bool fileHasContent(const std::filesystem::path& path);
-
-// Counts the failures of one call. A failed step is tried again at once; the 101st failure in one call
-// ends the call.
-class RetryCounter {
- public:
-  static constexpr int kMaxRetries = 100;
-
-  template <typename Step>
-  bool run(Step&& step) {
-    while (!step()) {
-      if (++failures_ > kMaxRetries) {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  int failures() const { return failures_; }
-
- private:
-  int failures_ = 0;
-};
 
 }  // namespace ombrix

@@ -5,6 +5,7 @@
 #include "ini/ini_document.h"
 #include "ini/ini_file.h"
 #include "ini/ini_text.h"
+#include "ini/retry_counter.h"
 
 namespace ombrix {
 

@@ -26,4 +26,9 @@ inline std::string textOfPath(const std::filesystem::path& path) {
 #endif
 }
 
+// A path as messages show it: in single quotes, as UTF-8.
+inline std::string quotedPath(const std::filesystem::path& path) {
+  return "'" + textOfPath(path) + "'";
+}
+
 }  // namespace ombrix

@@ -240,14 +240,6 @@ void writeChanges(const ChangeList& changes, const std::function<void(std::strin
 
 namespace {
 
-std::string foldedName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
-  }
-  return folded;
-}
-
 // Writes one part of the three-way findings: its title, then the items of each section under a header.
 template <typename Item, typename SectionOf, typename Describe>
 void appendBySection(std::string& out, std::string_view title, const std::vector<Item>& items,
@@ -258,7 +250,7 @@ void appendBySection(std::string& out, std::string_view title, const std::vector
   std::vector<std::vector<const Item*>> groups;
   std::map<std::string, std::size_t> groupOfName;
   for (const Item& item : items) {
-    const auto [place, added] = groupOfName.try_emplace(foldedName(sectionOf(item)), groups.size());
+    const auto [place, added] = groupOfName.try_emplace(foldedText(sectionOf(item)), groups.size());
     if (added) {
       groups.emplace_back();
     }

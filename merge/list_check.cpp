@@ -7,6 +7,7 @@
 #include "ini/case_fold.h"
 #include "ini/header_index.h"
 #include "ini/ini_text.h"
+#include "merge/merge_command.h"
 #include "merge/merge_pass.h"
 
 namespace ombrix {
@@ -94,13 +95,14 @@ std::vector<ListFinding> checkList(std::string_view bytes) {
                         "update; save it as 8-bit text"});
     return findings;
   }
-  if (bytes.find(kCrLf) == npos && bytes.find('\n') != npos) {
+  const LineEnds lineEnds = lineEndsIn(bytes);
+  if (lineEnds == LineEnds::OnlyLf) {
     findings.push_back({1,
                         "the lines end in LF, not CR LF: the merge sees one long line and no section; as the "
                         "list to update it is refused"});
     return findings;
   }
-  if (bytes.find(kCrLf) == npos && bytes.find('\r') != npos) {
+  if (lineEnds == LineEnds::OnlyCr) {
     findings.push_back({1,
                         "the lines end in CR, not CR LF: the merge sees one long line and no section; as the "
                         "list to update it is refused"});

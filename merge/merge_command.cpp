@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ini/path_text.h"
+#include "ini/retry_counter.h"
 #include "merge/output_lock.h"
 
 #ifdef _WIN32
@@ -326,28 +327,60 @@ fs::path backupPathFor(const fs::path& output) {
   return backup;
 }
 
+namespace {
+
+// Looks at a text piece by piece; a CR LF that two pieces split still counts.
+class LineEndScan {
+ public:
+  // False once a CR LF was seen: nothing later changes the answer.
+  bool add(std::string_view piece) {
+    for (const char c : piece) {
+      if (c == '\n') {
+        if (previous_ == '\r') {
+          crLf_ = true;
+          return false;
+        }
+        lineFeed_ = true;
+      }
+      carriageReturn_ = carriageReturn_ || c == '\r';
+      previous_ = c;
+    }
+    return true;
+  }
+  LineEnds result() const {
+    return crLf_             ? LineEnds::CrLf
+           : lineFeed_       ? LineEnds::OnlyLf
+           : carriageReturn_ ? LineEnds::OnlyCr
+                             : LineEnds::None;
+  }
+
+ private:
+  char previous_ = '\0';
+  bool crLf_ = false;
+  bool lineFeed_ = false;
+  bool carriageReturn_ = false;
+};
+
+}  // namespace
+
 // Reads in pieces and stops at the first CR LF, which is on the first line of any ordinary list.
 LineEnds lineEndsOf(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::vector<char> buffer(64 * 1024);
-  char previous = '\0';
-  bool lineFeed = false;
-  bool carriageReturn = false;
+  LineEndScan scan;
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const auto count = static_cast<std::size_t>(in.gcount());
-    for (std::size_t i = 0; i < count; ++i) {
-      if (buffer[i] == '\n') {
-        if (previous == '\r') {
-          return LineEnds::CrLf;
-        }
-        lineFeed = true;
-      }
-      carriageReturn = carriageReturn || buffer[i] == '\r';
-      previous = buffer[i];
+    if (!scan.add({buffer.data(), static_cast<std::size_t>(in.gcount())})) {
+      break;
     }
   }
-  return lineFeed ? LineEnds::OnlyLf : carriageReturn ? LineEnds::OnlyCr : LineEnds::None;
+  return scan.result();
+}
+
+LineEnds lineEndsIn(std::string_view bytes) {
+  LineEndScan scan;
+  scan.add(bytes);
+  return scan.result();
 }
 
 bool startsAsUtf16(const fs::path& file) {

@@ -195,6 +195,7 @@ std::filesystem::path backupPathFor(const std::filesystem::path& output);
 // How a file's lines end, as far as the text model cares: it sees lines only where CR LF stands.
 enum class LineEnds { CrLf, OnlyLf, OnlyCr, None };
 LineEnds lineEndsOf(const std::filesystem::path& file);
+LineEnds lineEndsIn(std::string_view bytes);
 
 // True when the file starts with a UTF-16 byte-order mark.
 bool startsAsUtf16(const std::filesystem::path& file);

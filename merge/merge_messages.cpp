@@ -7,10 +7,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string quoted(const fs::path& path) {
-  return "'" + textOfPath(path) + "'";
-}
-
 std::string problemWords(FileProblem problem) {
   switch (problem) {
     case FileProblem::Missing:
@@ -28,7 +24,7 @@ std::string problemWords(FileProblem problem) {
 }
 
 std::string whatStopped(const MergeReport& report) {
-  const std::string path = quoted(report.failedPath);
+  const std::string path = quotedPath(report.failedPath);
   switch (report.failedStep) {
     case FailedStep::Backup:
       return "Could not write the backup " + path + ".";
@@ -55,12 +51,12 @@ std::string whatStopped(const MergeReport& report) {
 std::string whatReachedTheDisk(const MergeReport& report) {
   switch (report.written) {
     case Written::Nothing:
-      return "Nothing was written" + (report.output.empty() ? "" : " to " + quoted(report.output)) + ".";
+      return "Nothing was written" + (report.output.empty() ? "" : " to " + quotedPath(report.output)) + ".";
     case Written::CopyOfList:
-      return quoted(report.output) + " is a copy of the file to be updated; no key was merged into it.";
+      return quotedPath(report.output) + " is a copy of the file to be updated; no key was merged into it.";
     case Written::CountedLines:
       return "The " + std::to_string(report.changeCount) + " lines counted were written to " +
-             quoted(report.output) + "; the rest of the new keys was not merged.";
+             quotedPath(report.output) + "; the rest of the new keys was not merged.";
   }
   return {};
 }
@@ -74,12 +70,12 @@ std::string changeCountMessage(std::int32_t changeCount) {
 std::string unusableFileMessage(const UnusableFile& file) {
   static constexpr const char* kWhichFile[] = {"The file ", "The file with the new keys ",
                                                "The file to be updated ", "The base "};
-  return kWhichFile[file.index >= 1 && file.index <= 3 ? file.index : 0] + quoted(file.path) + " " +
+  return kWhichFile[file.index >= 1 && file.index <= 3 ? file.index : 0] + quotedPath(file.path) + " " +
          problemWords(file.problem) + ".";
 }
 
 std::string refusalMessage(const MergeReport& report) {
-  const std::string path = quoted(report.refusedPath);
+  const std::string path = quotedPath(report.refusedPath);
   switch (report.refusal) {
     case Refusal::SameFile:
       return "Both files are the same.";
@@ -98,7 +94,7 @@ std::string refusalMessage(const MergeReport& report) {
     case Refusal::BackupOverNewKeys:
       return "The backup of the file to be updated would replace the file with the new keys.";
     case Refusal::BackupOverList:
-      return "The backup " + quoted(backupPathFor(report.output)) +
+      return "The backup " + quotedPath(backupPathFor(report.output)) +
              " leads back to the file to be updated itself, so no copy of it would be kept. Nothing was "
              "changed.";
     case Refusal::ReadOnly:
@@ -122,18 +118,19 @@ std::string refusalMessage(const MergeReport& report) {
 std::string failureMessage(const MergeReport& report) {
   std::string message = whatStopped(report) + " " + whatReachedTheDisk(report);
   if (!report.backup.empty()) {
-    message += " The backup " + quoted(report.backup) + " is complete.";
+    message += " The backup " + quotedPath(report.backup) + " is complete.";
   }
   return message;
 }
 
 std::string backupMessage(const fs::path& backup) {
-  return "Backup written to " + quoted(backup) + ".";
+  return "Backup written to " + quotedPath(backup) + ".";
 }
 
 std::string baseMessage(const MergeReport& report) {
-  return report.baseRemembered ? "Base: " + quoted(report.base) + ", kept from the last merge of this list."
-                               : "Base: " + quoted(report.base) + ".";
+  return report.baseRemembered
+             ? "Base: " + quotedPath(report.base) + ", kept from the last merge of this list."
+             : "Base: " + quotedPath(report.base) + ".";
 }
 
 std::string conflictsMessage(const MergeReport& report) {
@@ -148,8 +145,8 @@ std::string conflictsMessage(const MergeReport& report) {
 }
 
 std::string baseNotKeptMessage(const MergeReport& report) {
-  return "The merge is complete, but the copy of " + quoted(report.newKeys) +
-         " that a later --policy keep-my-edits merge of " + quoted(report.output) +
+  return "The merge is complete, but the copy of " + quotedPath(report.newKeys) +
+         " that a later --policy keep-my-edits merge of " + quotedPath(report.output) +
          " takes as its base could not be kept; that merge will need --base.";
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "ini/file_faults.h"
 #include "ini/ini_file.h"
 #include "memory_files.h"
 #include "merge/merge_command.h"
