@@ -7,9 +7,8 @@
 #include <sstream>
 
 #include "cli/cli_run.h"
+#include "engine_merge.h"
 #include "ini/path_text.h"
-#include "memory_files.h"
-#include "merge/merge_pass.h"
 #include "test_support.h"
 
 #ifndef _WIN32
@@ -34,17 +33,6 @@ using testing::HasSubstr;
 using test::CliRun;
 using test::run;
 
-// What the reference engine makes of the same merge, worked out in memory.
-std::string referenceMerge(const std::string& newKeys, const std::string& list, MergePolicy policy) {
-  test::MemoryFiles files;
-  files.files["list.ini"] = list;
-  WholeFileKeyStore store("list.ini", files);
-  std::istringstream in(newKeys);
-  LineReader lines(in);
-  runMergePass(lines, store, policy, {});
-  return files.files["list.ini"];
-}
-
 // Runs a merge into OUTPUT and checks that the inputs kept their bytes and the output is what the reference
 // engine writes.
 void expectMergeLikeTheReference(const TempDir& dir, const std::string& newKeys, const std::string& list) {
@@ -55,7 +43,8 @@ void expectMergeLikeTheReference(const TempDir& dir, const std::string& newKeys,
   ASSERT_EQ(result.status, kExitSuccess) << result.err;
   EXPECT_TRUE(readFile(newKeysFile) == newKeys);
   EXPECT_TRUE(readFile(listFile) == list);
-  EXPECT_TRUE(readFile(dir / "out.ini") == referenceMerge(newKeys, list, MergePolicy::ReplaceAll));
+  EXPECT_TRUE(readFile(dir / "out.ini") ==
+              test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll).list);
 }
 
 TEST(HostileInput, EveryByteValuePassesThroughUntouched) {
@@ -138,14 +127,8 @@ TEST(HostileInput, PathsWithSpacesNonAsciiLettersAndLongNames) {
 // Every state the list passes through while the reference engine merges, as hashes.
 std::unordered_set<std::size_t> statesOfReferenceMerge(const std::string& newKeys, const std::string& list) {
   std::unordered_set<std::size_t> states = {std::hash<std::string>()(list)};
-  test::MemoryFiles files;
-  files.files["list.ini"] = list;
-  WholeFileKeyStore store("list.ini", files);
-  std::istringstream in(newKeys);
-  LineReader lines(in);
-  runMergePass(lines, store, MergePolicy::ReplaceAll,
-               [&](std::string_view) { states.insert(std::hash<std::string>()(files.files["list.ini"])); });
-  states.insert(std::hash<std::string>()(files.files["list.ini"]));
+  const auto seen = [&](const std::string& now) { states.insert(std::hash<std::string>()(now)); };
+  seen(test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll, {}, false, seen).list);
   return states;
 }
 
@@ -161,7 +144,8 @@ TEST(HostileInput, AMergeKilledMidwayLeavesAWholeListAndAWholeBackup) {
   const fs::path newKeysFile = dir.file("new.ini", newKeys);
   const std::unordered_set<std::size_t> states = statesOfReferenceMerge(newKeys, list);
   const std::size_t original = std::hash<std::string>()(list);
-  const std::size_t merged = std::hash<std::string>()(referenceMerge(newKeys, list, MergePolicy::ReplaceAll));
+  const std::size_t merged = std::hash<std::string>()(
+      test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll).list);
 
   int caughtMidway = 0;
   for (const int killAfterMs : {50, 200, 400}) {

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "differential/ini_generator.h"
+#include "engine_merge.h"
 #include "ini/ini_document.h"
 #include "ini/ini_text.h"
-#include "memory_files.h"
 #include "merge/change_report.h"
 #include "merge/merge_pass.h"
 #include "merge/three_way.h"
@@ -23,24 +23,6 @@ std::string visible(const std::string& bytes) {
   return escapeForTerminal(bytes);
 }
 
-struct MergeResult {
-  std::string output;
-  std::int32_t count;
-  bool completed;
-};
-
-// base: for KeepMyEdits, the older new keys the user's list took; its conflicts go the way preferNew says.
-MergeResult merge(KeyStore& store, test::MemoryFiles& files, const std::string& newKeys, MergePolicy policy,
-                  const std::string& base, bool preferNew) {
-  std::istringstream in(newKeys);
-  LineReader lines(in);
-  BaseList baseList(base);
-  ThreeWayMerge threeWay(baseList, preferNew);
-  const PassResult pass = runMergePass(lines, store, policy, {}, {}, &threeWay);
-  const bool finished = store.finish();
-  return {files.files["out.ini"], pass.changeCount, pass.completed && finished};
-}
-
 TEST(EnginesAgree, OnGeneratedMergesUnderEveryPolicy) {
   int indexedCases = 0;
   for (unsigned seed = 0; seed < kCases; ++seed) {
@@ -51,21 +33,14 @@ TEST(EnginesAgree, OnGeneratedMergesUnderEveryPolicy) {
     const bool preferNew = seed % 2 == 0;
     for (MergePolicy policy : {MergePolicy::ReplaceAll, MergePolicy::KeepPlayable, MergePolicy::KeepExisting,
                                MergePolicy::KeepMyEdits}) {
-      test::MemoryFiles referenceFiles;
-      referenceFiles.files["out.ini"] = userList;
-      WholeFileKeyStore reference("out.ini", referenceFiles);
-      const MergeResult expected = merge(reference, referenceFiles, newKeys, policy, base, preferNew);
-
-      test::MemoryFiles memoryFiles;
-      memoryFiles.files["out.ini"] = userList;
-      MemoryKeyStore memory("out.ini", memoryFiles);
-      ASSERT_TRUE(memory.load());
-      const MergeResult actual = merge(memory, memoryFiles, newKeys, policy, base, preferNew);
-
-      ASSERT_EQ(actual.output, expected.output)
+      const test::EngineMerge expected =
+          test::mergeWith(MergeEngine::File, userList, newKeys, policy, base, preferNew);
+      const test::EngineMerge actual =
+          test::mergeWith(MergeEngine::Memory, userList, newKeys, policy, base, preferNew);
+      ASSERT_EQ(actual.list, expected.list)
           << "seed " << seed << " policy " << static_cast<int>(policy) << "\nuser list: " << visible(userList)
-          << "\nnew keys: " << visible(newKeys) << "\nexpected: " << visible(expected.output)
-          << "\nactual:   " << visible(actual.output);
+          << "\nnew keys: " << visible(newKeys) << "\nexpected: " << visible(expected.list)
+          << "\nactual:   " << visible(actual.list);
       ASSERT_EQ(actual.count, expected.count) << "seed " << seed;
       ASSERT_TRUE(actual.completed && expected.completed);
     }

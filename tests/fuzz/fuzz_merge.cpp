@@ -9,33 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "ini/key_store.h"
-#include "memory_files.h"
-#include "merge/merge_pass.h"
-#include "merge/three_way.h"
-
-namespace {
-
-struct Result {
-  std::string output;
-  std::int32_t count;
-};
-
-// base and preferNew: for the policy that keeps the user's edits.
-Result merge(ombrix::KeyStore& store, ombrix::test::MemoryFiles& files, const std::string& newKeys,
-             ombrix::MergePolicy policy, const std::string& base, bool preferNew) {
-  std::istringstream in(newKeys);
-  ombrix::LineReader lines(in);
-  ombrix::BaseList baseList(base);
-  ombrix::ThreeWayMerge threeWay(baseList, preferNew);
-  const ombrix::PassResult pass = ombrix::runMergePass(lines, store, policy, {}, {}, &threeWay);
-  if (!store.finish()) {
-    std::abort();
-  }
-  return {files.files["out.ini"], pass.changeCount};
-}
-
-}  // namespace
+#include "engine_merge.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   FuzzedDataProvider data(bytes, size);
@@ -46,19 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       policy == ombrix::MergePolicy::KeepMyEdits ? data.ConsumeRandomLengthString(2048) : "";
   const std::string userList = data.ConsumeRemainingBytesAsString();
 
-  ombrix::test::MemoryFiles referenceFiles;
-  referenceFiles.files["out.ini"] = userList;
-  ombrix::WholeFileKeyStore reference("out.ini", referenceFiles);
-  const Result expected = merge(reference, referenceFiles, newKeys, policy, base, preferNew);
-
-  ombrix::test::MemoryFiles memoryFiles;
-  memoryFiles.files["out.ini"] = userList;
-  ombrix::MemoryKeyStore memory("out.ini", memoryFiles);
-  if (!memory.load()) {
-    std::abort();
-  }
-  const Result actual = merge(memory, memoryFiles, newKeys, policy, base, preferNew);
-  if (actual.output != expected.output || actual.count != expected.count) {
+  using ombrix::MergeEngine;
+  const auto expected =
+      ombrix::test::mergeWith(MergeEngine::File, userList, newKeys, policy, base, preferNew);
+  const auto actual =
+      ombrix::test::mergeWith(MergeEngine::Memory, userList, newKeys, policy, base, preferNew);
+  if (!expected.completed || !actual.completed || actual.list != expected.list ||
+      actual.count != expected.count) {
     std::abort();
   }
   return 0;

@@ -38,40 +38,38 @@ struct ReadCase {
   const char* expected;
 };
 
-class ReadKeyInText : public testing::TestWithParam<ReadCase> {};
+const ReadCase kReads[] = {
+    {"plain", kSample, "A", "k2", "2"},
+    {"letter case ignored", kSample, "a", "K2", "2"},
+    {"missing key", kSample, "A", "k3", ""},
+    {"search stays in the block", kSample, "B", "k1", ""},
+    {"empty section name", kSample, "", "k1", ""},
+    {"empty key name", kSample, "A", "", ""},
+    {"empty value, last line", crlf("[A]|k=||"), "A", "k", ""},
+    {"empty value, lines follow", crlf("[A]|k=|j=2||"), "A", "k", ""},
+    {"blanks belong to the value", crlf("[A]|k1= 1 ||"), "A", "k1", " 1 "},
+    {"first of two lines wins", crlf("[A]|k1=1|k1=2||"), "A", "k1", "1"},
+    {"first section unaffected by open end", crlf("[A]|k1=1|k2=2||[B]|x=9|"), "A", "k2", "2"},
+    {"no line break at all", "[A]\r\nk=1", "A", "k", "1"},
+    {"sections not separated", crlf("[A]|k=1|[B]|x=2||"), "A", "x", "2"},
+    {"blank before equals", crlf("[A]|k =1||"), "A", "k", ""},
+    {"blank after header", crlf("[A] |k=1||"), "A", "k", ""},
+    {"empty file", "", "A", "k", ""},
+    {"header text inside an earlier line", crlf("[A]|v=[B]|y=1||[B]|y=2||"), "B", "y", "1"},
+    {"longer key does not match", crlf("[A]|kk=1||"), "A", "k", ""},
+    {"header line never matches a key", crlf("[k=1]|x=2||"), "k=1", "k", ""},
+    {"accented letters fold", "[\xC9T\xC9]\r\n\xC0=1\r\n\r\n", "\xE9t\xE9", "\xE0", "1"},
+    {"lone CR is part of the value", "[A]\r\nk=1\r2\r\n\r\n", "A", "k", "1\r2"},
+    // The end of the text closes a section that no empty line follows.
+    {"open-ended last section", crlf("[A]|k1=1||[B]|x=9|"), "B", "x", "9"},
+    {"open-ended without final break", "[A]\r\nk=1", "A", "k", "1"},
+    {"open-ended, value up to the end", "[A]\r\nk=1\r", "A", "k", "1\r"}};
 
-TEST_P(ReadKeyInText, ReadsTheValueTheTextModelFinds) {
-  const ReadCase& c = GetParam();
-  EXPECT_EQ(readKeyInText(loaded(c.file), c.section, c.key), c.expected) << c.what;
+TEST(ReadKeyInText, ReadsTheValueTheTextModelFinds) {
+  for (const ReadCase& c : kReads) {
+    EXPECT_EQ(readKeyInText(loaded(c.file), c.section, c.key), c.expected) << c.what;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ReadKeyInText,
-    testing::Values(
-        ReadCase{"plain", kSample, "A", "k2", "2"}, ReadCase{"letter case ignored", kSample, "a", "K2", "2"},
-        ReadCase{"missing key", kSample, "A", "k3", ""},
-        ReadCase{"search stays in the block", kSample, "B", "k1", ""},
-        ReadCase{"empty section name", kSample, "", "k1", ""},
-        ReadCase{"empty key name", kSample, "A", "", ""},
-        ReadCase{"empty value, last line", crlf("[A]|k=||"), "A", "k", ""},
-        ReadCase{"empty value, lines follow", crlf("[A]|k=|j=2||"), "A", "k", ""},
-        ReadCase{"blanks belong to the value", crlf("[A]|k1= 1 ||"), "A", "k1", " 1 "},
-        ReadCase{"first of two lines wins", crlf("[A]|k1=1|k1=2||"), "A", "k1", "1"},
-        ReadCase{"first section unaffected by open end", crlf("[A]|k1=1|k2=2||[B]|x=9|"), "A", "k2", "2"},
-        ReadCase{"no line break at all", "[A]\r\nk=1", "A", "k", "1"},
-        ReadCase{"sections not separated", crlf("[A]|k=1|[B]|x=2||"), "A", "x", "2"},
-        ReadCase{"blank before equals", crlf("[A]|k =1||"), "A", "k", ""},
-        ReadCase{"blank after header", crlf("[A] |k=1||"), "A", "k", ""},
-        ReadCase{"empty file", "", "A", "k", ""},
-        ReadCase{"header text inside an earlier line", crlf("[A]|v=[B]|y=1||[B]|y=2||"), "B", "y", "1"},
-        ReadCase{"longer key does not match", crlf("[A]|kk=1||"), "A", "k", ""},
-        ReadCase{"header line never matches a key", crlf("[k=1]|x=2||"), "k=1", "k", ""},
-        ReadCase{"accented letters fold", "[\xC9T\xC9]\r\n\xC0=1\r\n\r\n", "\xE9t\xE9", "\xE0", "1"},
-        ReadCase{"lone CR is part of the value", "[A]\r\nk=1\r2\r\n\r\n", "A", "k", "1\r2"},
-        // The end of the text closes a section that no empty line follows.
-        ReadCase{"open-ended last section", crlf("[A]|k1=1||[B]|x=9|"), "B", "x", "9"},
-        ReadCase{"open-ended without final break", "[A]\r\nk=1", "A", "k", "1"},
-        ReadCase{"open-ended, value up to the end", "[A]\r\nk=1\r", "A", "k", "1\r"}));
 
 TEST(SaveKeyInText, WorkedExamplesByteForByte) {
   EXPECT_EQ(saved(kSample, "A", "k1", "7"), crlf("[A]|k1=7|k2=2||[B]|x=9||"));

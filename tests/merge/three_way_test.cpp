@@ -8,8 +8,8 @@
 
 #include <sstream>
 
+#include "engine_merge.h"
 #include "ini/ini_text.h"
-#include "memory_files.h"
 #include "merge/base_store.h"
 #include "merge/merge_command.h"
 #include "merge/undo.h"
@@ -23,24 +23,6 @@ using test::crlf;
 using test::readFile;
 using test::TempDir;
 using testing::ElementsAreArray;
-
-struct PassOutcome {
-  std::string list;
-  std::int32_t count = 0;
-  std::vector<Conflict> conflicts;
-  std::vector<std::string> deleted;
-};
-
-PassOutcome threeWayPass(KeyStore& store, test::MemoryFiles& files, const std::string& base,
-                         const std::string& newKeys, bool preferNew) {
-  BaseList baseList(base);
-  ThreeWayMerge merge(baseList, preferNew);
-  std::istringstream in(newKeys);
-  LineReader lines(in);
-  const PassResult pass = runMergePass(lines, store, MergePolicy::KeepMyEdits, {}, {}, &merge);
-  EXPECT_TRUE(pass.completed && store.finish());
-  return {files.files["out.ini"], pass.changeCount, merge.conflicts(), merge.deletedGames()};
-}
 
 struct DecisionCase {
   const char* name;
@@ -81,57 +63,36 @@ const DecisionCase kDecisions[] = {
     {"letter case", "[G]|speed=1|", "[g]|SPEED=1", "[G]|Speed=2", false, "2", 1, 0},
 };
 
-void PrintTo(const DecisionCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
-class ThreeWayDecision : public testing::TestWithParam<DecisionCase> {};
-
-TEST_P(ThreeWayDecision, BothEnginesDecideAlikeAndAsTheRuleSays) {
-  const DecisionCase& c = GetParam();
-  const std::string mine = crlf(c.mine);
-  test::MemoryFiles referenceFiles;
-  referenceFiles.files["out.ini"] = mine;
-  WholeFileKeyStore reference("out.ini", referenceFiles);
-  const PassOutcome expected =
-      threeWayPass(reference, referenceFiles, crlf(c.base), crlf(c.newer), c.preferNew);
-
-  test::MemoryFiles memoryFiles;
-  memoryFiles.files["out.ini"] = mine;
-  MemoryKeyStore memory("out.ini", memoryFiles);
-  ASSERT_TRUE(memory.load());
-  const PassOutcome actual = threeWayPass(memory, memoryFiles, crlf(c.base), crlf(c.newer), c.preferNew);
-
-  EXPECT_EQ(actual.list, expected.list);
-  EXPECT_EQ(actual.count, expected.count);
-  std::string loaded = actual.list;
-  normaliseLoadedText(loaded);
-  EXPECT_EQ(readKeyInText(loaded, "G", "Speed"), c.expectedSpeed);
-  EXPECT_EQ(actual.count, c.count);
-  EXPECT_EQ(actual.conflicts.size(), c.conflicts);
-  EXPECT_THAT(actual.deleted, ElementsAreArray(c.deleted));
-  if (!c.deleted.empty()) {
-    EXPECT_EQ(actual.list, mine);
+// Both engines run each case and must agree byte for byte; then the outcome is held against the rule.
+TEST(ThreeWayDecision, BothEnginesDecideAlikeAndAsTheRuleSays) {
+  for (const DecisionCase& c : kDecisions) {
+    const std::string mine = crlf(c.mine);
+    const auto merge = [&](MergeEngine engine) {
+      return test::mergeWith(engine, mine, crlf(c.newer), MergePolicy::KeepMyEdits, crlf(c.base),
+                             c.preferNew);
+    };
+    const test::EngineMerge expected = merge(MergeEngine::File);
+    const test::EngineMerge actual = merge(MergeEngine::Memory);
+    EXPECT_EQ(actual.list, expected.list) << c.name;
+    EXPECT_EQ(actual.count, expected.count) << c.name;
+    std::string loaded = actual.list;
+    normaliseLoadedText(loaded);
+    EXPECT_EQ(readKeyInText(loaded, "G", "Speed"), c.expectedSpeed) << c.name;
+    EXPECT_EQ(actual.count, c.count) << c.name;
+    EXPECT_EQ(actual.conflicts.size(), c.conflicts) << c.name;
+    EXPECT_THAT(actual.deletedGames, ElementsAreArray(c.deleted)) << c.name;
+    if (!c.deleted.empty()) {
+      EXPECT_EQ(actual.list, mine) << c.name;
+    }
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ThreeWayDecision, testing::ValuesIn(kDecisions),
-                         [](const testing::TestParamInfo<DecisionCase>& param) {
-                           std::string name = param.param.name;
-                           for (char& ch : name) {
-                             ch = std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
-                           }
-                           return name;
-                         });
-
 TEST(ThreeWayDecision, AConflictCarriesTheThreeValues) {
-  test::MemoryFiles files;
-  files.files["out.ini"] = crlf("[G]|Speed=5|");
-  MemoryKeyStore store("out.ini", files);
-  ASSERT_TRUE(store.load());
-  const PassOutcome outcome = threeWayPass(store, files, crlf("[G]|Speed=1"), crlf("[g]|speed=2"), false);
-  ASSERT_EQ(outcome.conflicts.size(), 1u);
-  const Conflict& c = outcome.conflicts[0];
+  const test::EngineMerge merge =
+      test::mergeWith(MergeEngine::Memory, crlf("[G]|Speed=5|"), crlf("[g]|speed=2"),
+                      MergePolicy::KeepMyEdits, crlf("[G]|Speed=1"));
+  ASSERT_EQ(merge.conflicts.size(), 1u);
+  const Conflict& c = merge.conflicts[0];
   EXPECT_EQ(std::vector<std::string>({c.section, c.key, c.base, c.mine, c.newer}),
             std::vector<std::string>({"g", "speed", "1", "5", "2"}));
 }
