@@ -95,40 +95,27 @@ TEST_F(Cli, HelpDescribesTheOptions) {
   EXPECT_EQ(run({"--version"}).out, "ombrix-merge " OMBRIX_VERSION "\n");
 }
 
-TEST_F(Cli, UnusableFilesAreNamedAndNothingIsWritten) {
+// A file that cannot be merged, or a refusal: status 1, the reason on standard error, nothing written.
+TEST_F(Cli, WhatCannotBeMergedExitsWithOneAndWritesNothing) {
   const std::string empty = dir.file("empty.ini", "").string();
+  const std::string unix = dir.file("unix.ini", "[G1]\nSpeed=1\n\n").string();
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{(dir / "missing.ini").string(), mine}, "missing.ini' does not exist"},
       {{newKeys, empty}, "The file to be updated '" + empty + "' is empty."},
       {{dir.path().string(), mine}, "is a folder, not a file"},
+      {{newKeys, unix}, "LF line ends, not CR LF"},
+      {{newKeys, (dir.path() / "." / "new keys.ini").string()}, "ombrix-merge: Both files are the same.\n"},
+      {{"-o", newKeys, newKeys, mine}, "Both files are the same."},
   };
   for (const auto& [args, message] : cases) {
     const CliRun result = run(args);
-    EXPECT_EQ(result.status, kExitFailure);
+    EXPECT_EQ(result.status, kExitFailure) << message;
     EXPECT_THAT(result.err, HasSubstr(message));
     EXPECT_THAT(result.out, IsEmpty());
   }
-  EXPECT_EQ(test::countEntries(dir.path()), 3u);
-}
-
-TEST_F(Cli, RefusesAListWithLfLineEndsAndSaysWhatToDo) {
-  const std::string unix = dir.file("unix.ini", "[G1]\nSpeed=1\n\n").string();
-  const CliRun result = run({newKeys, unix});
-  EXPECT_EQ(result.status, kExitFailure);
-  EXPECT_THAT(result.err, HasSubstr("LF line ends"));
-  EXPECT_THAT(result.err, HasSubstr("CR LF"));
-  EXPECT_EQ(readFile(unix), "[G1]\nSpeed=1\n\n");
-  EXPECT_EQ(test::countEntries(dir.path()), 3u) << "no backup, no output";
-}
-
-TEST_F(Cli, SameFileIsRefused) {
-  const CliRun sameInput = run({newKeys, (dir.path() / "." / "new keys.ini").string()});
-  EXPECT_EQ(sameInput.status, kExitFailure);
-  EXPECT_EQ(sameInput.err, "ombrix-merge: Both files are the same.\n");
-
-  const CliRun overNewKeys = run({"-o", newKeys, newKeys, mine});
-  EXPECT_EQ(overNewKeys.status, kExitFailure);
+  EXPECT_EQ(test::countEntries(dir.path()), 4u) << "no backup, no output";
   EXPECT_EQ(readFile(newKeys), readFile(kSample / "new_keys.ini"));
+  EXPECT_EQ(readFile(unix), "[G1]\nSpeed=1\n\n");
 }
 
 #ifndef _WIN32
