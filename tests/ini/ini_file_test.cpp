@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ini/file_faults.h"
 #include "ini/ini_document.h"
 #include "ini/ini_text.h"
+#include "memory_files.h"
+#include "planned_faults.h"
 #include "test_support.h"
 
 #ifndef _WIN32
@@ -20,40 +23,6 @@ using test::crlf;
 using test::readFile;
 using test::TempDir;
 
-// The real disk, except that the next failReads reads and failWrites writes fail.
-class FlakyFileAccess final : public FileAccess {
- public:
-  int failReads = 0;
-  int failWrites = 0;
-  int reads = 0;
-  int writes = 0;
-
-  bool readAll(const std::filesystem::path& path, std::string& bytes) override {
-    ++reads;
-    if (failReads > 0) {
-      --failReads;
-      bytes = "garbage from a failed read";
-      return false;
-    }
-    return disk_.readAll(path, bytes);
-  }
-  using FileAccess::replaceContents;
-  bool replaceContents(const std::filesystem::path& path, std::string_view bytes) override {
-    ++writes;
-    if (failWrites > 0) {
-      --failWrites;
-      return false;
-    }
-    return disk_.replaceContents(path, bytes);
-  }
-  bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override {
-    return disk_.copyFile(source, target);
-  }
-
- private:
-  DiskFileAccess disk_;
-};
-
 const std::string kSample = crlf("[A]|k1=1|k2=2||[B]|x=9||");
 
 TEST(GetKey, ReadsTheFileAsItIsNow) {
@@ -66,31 +35,62 @@ TEST(GetKey, ReadsTheFileAsItIsNow) {
   EXPECT_EQ(readFile(file), crlf("[A]|k2=new||"));
 }
 
-TEST(GetKey, EmptyNamesReturnEmptyWithoutOpeningTheFile) {
-  FlakyFileAccess files;
-  EXPECT_EQ(GetKey("/no/such/file.ini", "", "k", "D", files), "");
-  EXPECT_EQ(GetKey("/no/such/file.ini", "A", "", "D", files), "");
-  EXPECT_EQ(files.reads, 0);
-}
-
-TEST(GetKey, RetriesAFailedReadUpTo100Times) {
+TEST(IniFile, EmptyNamesOpenNothing) {
   TempDir dir;
-  const auto file = dir.file("list.ini", kSample);
-  FlakyFileAccess files;
-  files.failReads = 100;
-  EXPECT_EQ(GetKey(file, "A", "k1", "D", files), "1");
-  EXPECT_EQ(files.reads, 101);
-
-  files.reads = 0;
-  files.failReads = 101;
-  EXPECT_EQ(GetKey(file, "A", "k1", "D", files), "") << "the 101st failure ends the call without its default";
-  EXPECT_EQ(files.reads, 101);
+  const auto file = dir.file("list.ini", "[A]\r\nk=1");
+  test::PlannedFaults faults;
+  DiskFileAccess disk(&faults);
+  EXPECT_EQ(GetKey(file, "", "k", "D", disk), "");
+  EXPECT_EQ(GetKey(file, "A", "", "D", disk), "");
+  SaveKey(file, "", "k", "v", disk);
+  SaveKey(file, "A", "", "v", disk);
+  EXPECT_EQ(faults.calls(FileStep::Open), 0);
+  EXPECT_EQ(readFile(file), "[A]\r\nk=1");
 }
 
-TEST(GetKey, MissingFileReadsAsEmptyAfterItsRetries) {
-  FlakyFileAccess files;
-  EXPECT_EQ(GetKey("/no/such/file.ini", "A", "k", "D", files), "");
-  EXPECT_EQ(files.reads, 101);
+// A failed step is tried again at once; the 101st failure of one call, over all its steps, ends the call:
+// GetKey then answers the empty string (not its default), and SaveKey leaves the file as it was.
+TEST(IniFile, EachCallRetriesWithinOneBudgetOf100Failures) {
+  struct Case {
+    const char* name;
+    int readFailures;
+    int writeFailures;
+    const char* got;    // GetKey's answer, when the case reads
+    const char* saved;  // the file after SaveKey, when the case writes
+  };
+  const Case cases[] = {
+      {"100 failed reads", 100, 0, "1", nullptr},
+      {"101 failed reads", 101, 0, "", nullptr},
+      {"60 failed reads and 40 failed writes", 60, 40, nullptr, "[A]|k1=7|k2=2||[B]|x=9||"},
+      {"60 failed reads and 41 failed writes", 60, 41, nullptr, "[A]|k1=1|k2=2||[B]|x=9||"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const auto file = dir.file("list.ini", kSample);
+    test::PlannedFaults faults;
+    faults.plan(FileStep::Read, 1, c.readFailures).plan(FileStep::Write, 1, c.writeFailures);
+    DiskFileAccess disk(&faults);
+    if (c.got != nullptr) {
+      EXPECT_EQ(GetKey(file, "A", "k1", "D", disk), c.got) << c.name;
+      EXPECT_EQ(faults.calls(FileStep::Read), std::min(c.readFailures + 1, 101)) << c.name;
+    } else {
+      SaveKey(file, "A", "k1", "7", disk);
+      EXPECT_EQ(readFile(file), crlf(c.saved)) << c.name;
+      EXPECT_EQ(test::countEntries(dir.path()), 1u) << c.name << ": no temporary file is left behind";
+    }
+  }
+}
+
+// A missing file reads as empty after its retries, and is neither written nor created.
+TEST(IniFile, AMissingFileIsRetriedAndNotCreated) {
+  TempDir dir;
+  test::PlannedFaults faults;
+  DiskFileAccess disk(&faults);
+  EXPECT_EQ(GetKey(dir / "missing.ini", "A", "k", "D", disk), "");
+  SaveKey(dir / "missing.ini", "A", "k", "1", disk);
+  EXPECT_EQ(faults.calls(FileStep::Open), 202) << "101 attempts for each call";
+  EXPECT_EQ(faults.calls(FileStep::Write), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
 }
 
 TEST(SaveKey, WritesEveryCallBackWithoutAddingALineBreak) {
@@ -103,42 +103,6 @@ TEST(SaveKey, WritesEveryCallBackWithoutAddingALineBreak) {
   SaveKey(file, "A", "absent", "");
   EXPECT_EQ(readFile(file), crlf("[A]|k=2||[B]|x=9||"));
   EXPECT_EQ(test::countEntries(dir.path()), 1u) << "no temporary file is left behind";
-}
-
-TEST(SaveKey, EmptyNamesLeaveTheFileUntouched) {
-  TempDir dir;
-  const auto file = dir.file("list.ini", "[A]\r\nk=1");
-  FlakyFileAccess files;
-  SaveKey(file, "", "k", "v", files);
-  SaveKey(file, "A", "", "v", files);
-  EXPECT_EQ(files.reads + files.writes, 0);
-  EXPECT_EQ(readFile(file), "[A]\r\nk=1");
-}
-
-TEST(SaveKey, RetriesReadAndWriteWithinOneBudget) {
-  TempDir dir;
-  const auto file = dir.file("list.ini", kSample);
-  FlakyFileAccess files;
-  files.failReads = 60;
-  files.failWrites = 40;
-  SaveKey(file, "A", "k1", "7", files);
-  EXPECT_EQ(readFile(file), crlf("[A]|k1=7|k2=2||[B]|x=9||"));
-
-  // 60 + 41 failures: the write-back gives up and the file keeps its bytes.
-  files.failReads = 60;
-  files.failWrites = 41;
-  files.writes = 0;
-  SaveKey(file, "A", "k1", "8", files);
-  EXPECT_EQ(files.writes, 41);
-  EXPECT_EQ(readFile(file), crlf("[A]|k1=7|k2=2||[B]|x=9||"));
-}
-
-TEST(SaveKey, UnreadableFileIsNeitherWrittenNorCreated) {
-  TempDir dir;
-  FlakyFileAccess files;
-  SaveKey(dir / "missing.ini", "A", "k", "1", files);
-  EXPECT_EQ(files.writes, 0);
-  EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
 }
 
 TEST(DiskFileAccess, FailedReplaceLeavesTheFileAsItWas) {
@@ -221,15 +185,13 @@ TEST(DiskFileAccess, ReadsIntoABlockEveryByteWithRoomAfterIt) {
 }
 
 TEST(FileAccess, ReadsIntoABlockThroughReadAllByDefault) {
-  TempDir dir;
-  const auto file = dir.file("list.ini", kSample);
-  FlakyFileAccess files;
-  files.failReads = 1;
+  test::MemoryFiles files;
+  files.files["list.ini"] = kSample;
   TextBlock block;
-  EXPECT_FALSE(files.readAllIntoBlock(file, block, 2));
-  ASSERT_TRUE(files.readAllIntoBlock(file, block, 2));
+  EXPECT_FALSE(files.readAllIntoBlock("missing.ini", block, 2));
+  ASSERT_TRUE(files.readAllIntoBlock("list.ini", block, 2));
   EXPECT_EQ(block.view(), kSample);
-  EXPECT_EQ(files.reads, 2);
+  EXPECT_GE(block.capacity(), kSample.size() + 2);
 }
 
 TEST(TextBlock, NeverGrowsPastItsCapacity) {

@@ -11,6 +11,7 @@
 #include "memory_files.h"
 #include "merge/merge_command.h"
 #include "merge/merge_messages.h"
+#include "planned_faults.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -18,26 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::crlf;
+using test::PlannedFaults;
 using test::readFile;
 using test::TempDir;
-
-// Fails calls first .. first + count - 1 of one step (counting from 1).
-class PlannedFaults final : public FileFaults {
- public:
-  PlannedFaults(FileStep step, int first, int count) : step_(step), first_(first), count_(count) {}
-
-  bool fails(FileStep step) override {
-    const int call = ++calls_[step];
-    return step == step_ && call >= first_ && call < first_ + count_;
-  }
-  int calls(FileStep step) { return calls_[step]; }
-
- private:
-  FileStep step_;
-  int first_;
-  int count_;
-  std::map<FileStep, int> calls_;
-};
 
 const std::string kList = crlf("[A]|k=1|j=2||[B]|x=9||");
 
@@ -65,17 +49,6 @@ TEST(Faults, AWriteBackIsRetriedAndNeverLeavesHalfAFile) {
       EXPECT_EQ(test::countEntries(dir.path()), 1u) << c.name << ": no temporary file is left behind";
     }
   }
-}
-
-TEST(Faults, AFileThatStaysUnreadableEndsTheCallsQuietly) {
-  TempDir dir;
-  const fs::path file = dir.file("list.ini", kList);
-  PlannedFaults faults(FileStep::Read, 1, 1000);
-  DiskFileAccess disk(&faults);
-  EXPECT_EQ(GetKey(file, "A", "k", "D", disk), "");
-  SaveKey(file, "A", "k", "changed", disk);
-  EXPECT_EQ(faults.calls(FileStep::Read), 202) << "101 attempts for each call";
-  EXPECT_EQ(readFile(file), kList);
 }
 
 // A host that merges in place.
