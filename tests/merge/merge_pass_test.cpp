@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "engine_merge.h"
 #include "ini/ini_text.h"
 #include "test_support.h"
 
@@ -15,21 +16,11 @@ namespace {
 using test::crlf;
 using testing::ElementsAre;
 
-struct Outcome {
-  std::string text;
-  std::int32_t count;
-};
-
-// Runs the pass with the reference store on a real output file holding output.
-Outcome mergeOnDisk(const std::string& newKeys, const std::string& output, MergePolicy policy) {
-  test::TempDir dir;
-  const auto file = dir.file("out.ini", output);
-  WholeFileKeyStore store(file);
-  std::istringstream in(newKeys);
-  LineReader lines(in);
-  const PassResult result = runMergePass(lines, store, policy, {});
-  EXPECT_TRUE(result.completed);
-  return {test::readFile(file), result.changeCount};
+// The pass with the reference store, which reads and writes the whole list for every key.
+test::EngineMerge mergeOnDisk(const std::string& newKeys, const std::string& output, MergePolicy policy) {
+  test::EngineMerge merge = test::mergeWith(MergeEngine::File, output, newKeys, policy);
+  EXPECT_TRUE(merge.completed);
+  return merge;
 }
 
 const std::string kUserList = crlf("[G1]|Comment=Playable|Speed=1||[G2]|Comment=Unplayable|Speed=1||");
@@ -37,24 +28,20 @@ const std::string kNewList = crlf(
     "// new list|[G1]|Comment=Playable|Speed=2||[G2]|Comment=Playable|Speed=2||"
     "[G3]|Comment=Almost|Speed=3");
 
-TEST(MergePass, WorkedExampleReplaceAll) {
-  const Outcome out = mergeOnDisk(kNewList, kUserList, MergePolicy::ReplaceAll);
-  EXPECT_EQ(out.count, 6);
-  EXPECT_EQ(out.text, crlf("[G1]|Comment=Playable|Speed=2|||[G2]|Comment=Playable|Speed=2||||"
-                           "[G3]|Comment=Almost|Speed=3||"));
-}
-
-TEST(MergePass, WorkedExampleKeepPlayable) {
-  const Outcome out = mergeOnDisk(kNewList, kUserList, MergePolicy::KeepPlayable);
-  EXPECT_EQ(out.count, 3);
-  EXPECT_EQ(out.text, crlf("[G1]|Comment=Playable|Speed=1||[G2]|Comment=Playable|Speed=1|||"
-                           "[G3]|Comment=Almost|Speed=3||"));
-}
-
-TEST(MergePass, WorkedExampleKeepExisting) {
-  const Outcome out = mergeOnDisk(kNewList, kUserList, MergePolicy::KeepExisting);
-  EXPECT_EQ(out.count, 2);
-  EXPECT_EQ(out.text, kUserList + crlf("|[G3]|Comment=Almost|Speed=3||"));
+TEST(MergePass, WorkedExamplesUnderEachPolicy) {
+  const std::tuple<MergePolicy, std::int32_t, std::string> cases[] = {
+      {MergePolicy::ReplaceAll, 6,
+       "[G1]|Comment=Playable|Speed=2|||[G2]|Comment=Playable|Speed=2||||[G3]|Comment=Almost|Speed=3||"},
+      {MergePolicy::KeepPlayable, 3,
+       "[G1]|Comment=Playable|Speed=1||[G2]|Comment=Playable|Speed=1|||[G3]|Comment=Almost|Speed=3||"},
+      {MergePolicy::KeepExisting, 2,
+       "[G1]|Comment=Playable|Speed=1||[G2]|Comment=Unplayable|Speed=1|||[G3]|Comment=Almost|Speed=3||"},
+  };
+  for (const auto& [policy, count, text] : cases) {
+    const test::EngineMerge out = mergeOnDisk(kNewList, kUserList, policy);
+    EXPECT_EQ(out.count, count);
+    EXPECT_EQ(out.list, crlf(text));
+  }
 }
 
 // A store that records the writes and answers reads from fixed values.
@@ -139,18 +126,18 @@ TEST(MergePass, KeepExistingWritesMissingAndEmptyKeysOnly) {
 
 TEST(MergePass, CountsKeyLinesOutsideAnySectionUnderEveryPolicy) {
   for (MergePolicy policy : {MergePolicy::ReplaceAll, MergePolicy::KeepPlayable, MergePolicy::KeepExisting}) {
-    const Outcome out = mergeOnDisk(crlf("k=1|j=2|"), crlf("[A]|k=0||"), policy);
+    const test::EngineMerge out = mergeOnDisk(crlf("k=1|j=2|"), crlf("[A]|k=0||"), policy);
     EXPECT_EQ(out.count, 2);
-    EXPECT_EQ(out.text, crlf("[A]|k=0||")) << "a key without a section is never written";
+    EXPECT_EQ(out.list, crlf("[A]|k=0||")) << "a key without a section is never written";
   }
 }
 
 TEST(MergePass, SeesItsOwnEarlierWrites) {
   // The Comment set early in a section protects the keys after it.
-  const Outcome out =
+  const test::EngineMerge out =
       mergeOnDisk(crlf("[G]|Comment=Playable|Speed=9|"), crlf("[G]|Speed=1||"), MergePolicy::KeepPlayable);
   EXPECT_EQ(out.count, 1);
-  EXPECT_EQ(out.text, crlf("[G]|Speed=1|Comment=Playable||"));
+  EXPECT_EQ(out.list, crlf("[G]|Speed=1|Comment=Playable||"));
 }
 
 TEST(MergePass, ReportsProgressForEveryLineBeforeHandlingIt) {
