@@ -142,6 +142,23 @@ class IniDocument {
   void fallBackToWholeText();
   bool isEmptyText() const { return paragraphs_.size() == 1 && paragraphs_[0].emptyLines == 0; }
 
+  // What the document holds, and what keeps each part true:
+  //
+  //  - paragraphs_ in text order; together with their empty lines they are the text. A paragraph's bytes lie
+  //    in loaded_ until an edit makes it longer than its room there, then in arena_. Numbers never change:
+  //    paragraphs are appended (a new section), never inserted, merged or split.
+  //  - runLast_[p]: the last chunk of p's run (p itself when p is not a chunk). Set by parse(), and by
+  //    appendSection() for the new paragraph; an edit never changes which chunks form a run.
+  //  - headerIndex_: for every name a header text ("[" ... "]" CR) in a paragraph can stand for, that
+  //    paragraph. An edit that adds or removes a line holding a bracket unindexes and reindexes its chunk.
+  //  - runKeys_: for a run searched often, the chunks holding a line that begins with each key name; made on
+  //    the first search of the run, kept up to date by noteKeyLine() when a line is added or removed.
+  //  - lastHeader_ (with lastHeaderSection_): the place of the header found last. Reset when the headers may
+  //    have changed, or when an edit in its chunk stands before it (its offset would be stale).
+  //  - lastFoundParagraph_ and the leadsWithFirstHeader marks: the guess that the next section looked for
+  //    leads the following paragraph. Trusted until the first edit that may add or remove a header text.
+  //  - wholeText_: set once the text holds what paragraphs cannot describe; then every other part is
+  //    cleared and every call goes to the whole-text functions.
   TextBlock loaded_;
   TextArena arena_;
   std::vector<Paragraph, BlockAllocator<Paragraph>> paragraphs_;
