@@ -10,10 +10,7 @@
 namespace ombrix {
 namespace {
 
-std::vector<std::string> readAllLines(const std::string& bytes,
-                                      std::size_t bufferSize = LineReader::kBufferSize) {
-  std::istringstream in(bytes);
-  LineReader reader(in, bufferSize);
+std::vector<std::string> linesOf(LineReader& reader) {
   std::vector<std::string> lines;
   std::string_view line;
   while (!reader.atEnd()) {
@@ -21,6 +18,18 @@ std::vector<std::string> readAllLines(const std::string& bytes,
     lines.emplace_back(line);
   }
   EXPECT_FALSE(reader.failed());
+  return lines;
+}
+
+// The lines read from a stream through a buffer of bufferSize; a reader of the same bytes in memory must
+// find the same lines.
+std::vector<std::string> readAllLines(const std::string& bytes,
+                                      std::size_t bufferSize = LineReader::kBufferSize) {
+  std::istringstream in(bytes);
+  LineReader fromStream(in, bufferSize);
+  LineReader inMemory{std::string_view(bytes)};
+  const std::vector<std::string> lines = linesOf(fromStream);
+  EXPECT_EQ(linesOf(inMemory), lines);
   return lines;
 }
 
