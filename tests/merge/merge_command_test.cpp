@@ -175,7 +175,9 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
 #ifndef _WIN32
 // An output made from the list keeps its permission bits with either engine, also when no key is written.
 TEST_F(MergeCommand, AnOutputTakesThePermissionsOfTheListItIsMadeFrom) {
-  fs::permissions(request.fileToUpdate, fs::perms::owner_read | fs::perms::owner_write);
+  // Group write is a bit the usual umask takes away from a new file: the output must get it back.
+  const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write;
+  fs::permissions(request.fileToUpdate, mode);
   const std::string noKeys = crlf("// nothing to write||");
   for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
     for (const std::string& newKeys : {kNewList, noKeys}) {
@@ -183,7 +185,7 @@ TEST_F(MergeCommand, AnOutputTakesThePermissionsOfTheListItIsMadeFrom) {
       host.outputChoice = dir / "out.ini";
       fs::remove(host.outputChoice);
       EXPECT_EQ(runMergeCommand(request, host, engine).outcome, MergeOutcome::Merged);
-      EXPECT_EQ(fs::status(host.outputChoice).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+      EXPECT_EQ(fs::status(host.outputChoice).permissions(), mode);
       if (newKeys == noKeys) {
         EXPECT_EQ(readFile(host.outputChoice), kUserList) << "a copy, though no key was written";
       }

@@ -73,7 +73,7 @@ std::vector<std::string> writesFor(const std::string& newKeys, MergePolicy polic
 }
 
 TEST(MergePass, ClassifiesTrimmedLines) {
-  EXPECT_THAT(writesFor(crlf("  // note|;a=1|#b=2|/c=3|[x|[x=3|noequals|")),
+  EXPECT_THAT(writesFor(crlf("  // note|//d=4|;a=1|#b=2|/c=3|[x|[x=3|noequals|")),
               ElementsAre("[];a=1", "[]#b=2", "[]/c=3", "[][x=3"));
   EXPECT_THAT(writesFor(crlf("[ a b ]|=v|k=|key = a = b|\tk=1|[]|k=2")),
               ElementsAre("[ a b ]=v", "[ a b ]k=", "[ a b ]key=a = b", "[ a b ]\tk=1", "[]k=2"));

@@ -98,10 +98,11 @@ TEST(ThreeWayDecision, AConflictCarriesTheThreeValues) {
 }
 
 TEST(ThreeWayDecision, TheBaseTellsWhatTheNewerListDropped) {
-  const std::string text = crlf("[G]|Speed=1|Old=x||[Gone]|Speed=2|[H]|Mode=a");
+  // Speed is set twice: the later line is the base's value, and the earlier one is not dropped either.
+  const std::string text = crlf("[G]|Speed=1|Old=x|speed=9||[Gone]|Speed=2|[H]|Mode=a");
   BaseList base(text);
   BaseList::SectionRef g = base.enterSection("g");
-  EXPECT_EQ(base.valueOf(g, "SPEED"), "1");
+  EXPECT_EQ(base.valueOf(g, "SPEED"), "9");
   base.enterSection("H");
   std::vector<std::string> dropped;
   for (const BaseList::Dropped& d : base.dropped()) {
