@@ -67,14 +67,6 @@ TEST_F(MergeCommand, MergesInPlaceAfterACompleteBackup) {
   EXPECT_EQ(report.backup, dir.path() / "." / "Mine.bak");
 }
 
-TEST_F(MergeCommand, RefusesTheSameFileUnderAnotherSpelling) {
-  request.fileToUpdate = dir.path() / "." / "new.ini";
-  const MergeReport report = merge();
-  EXPECT_EQ(report.outcome, MergeOutcome::Refused);
-  EXPECT_EQ(report.refusal, Refusal::SameFile);
-  EXPECT_TRUE(host.events.empty());
-}
-
 // On a file system that tells letter case apart (Linux) NEW.ini is another file; on one that does not
 // (Windows) it is new.ini itself, and merging it with itself is refused.
 TEST_F(MergeCommand, NamesThatDifferInCaseAreTheSameFileWhereTheSystemSaysSo) {
@@ -91,13 +83,6 @@ TEST_F(MergeCommand, NamesThatDifferInCaseAreTheSameFileWhereTheSystemSaysSo) {
   } else {
     EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   }
-}
-
-TEST_F(MergeCommand, RefusesToWriteOverTheNewKeysFile) {
-  host.outputChoice = request.newKeys;
-  EXPECT_EQ(merge().refusal, Refusal::SameFile);
-  EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI"));
-  EXPECT_EQ(readFile(request.newKeys), kNewList);
 }
 
 std::map<fs::path, std::string> filesIn(const fs::path& folder) {
@@ -117,6 +102,11 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
     Refusal refusal;
   };
   const Case cases[] = {
+      {"the list under another spelling of the new keys",
+       [](auto& dir, auto& request, auto&) { request.fileToUpdate = dir.path() / "." / "new.ini"; },
+       Refusal::SameFile},
+      {"an output over the new keys",
+       [](auto&, auto& request, auto& host) { host.outputChoice = request.newKeys; }, Refusal::SameFile},
       {"UTF-16 new keys",
        [&](auto& dir, auto& request, auto&) { request.newKeys = dir.file("u.ini", utf16); }, Refusal::Utf16},
       {"UTF-16 list",
