@@ -1,4 +1,4 @@
-// The merge engines on realistic game lists, in one process (the script run_benchmarks.sh measures whole
+// The merge engines on realistic game lists, in one process (the script run_benchmarks.py measures whole
 // processes against the cost of copying the files).
 
 #include <benchmark/benchmark.h>
@@ -7,34 +7,19 @@
 
 #include "bench/game_lists.h"
 #include "ini/key_store.h"
+#include "memory_files.h"
 #include "merge/merge_pass.h"
 
 namespace ombrix::bench {
 namespace {
-
-// Files in memory, so that the benchmark measures the engine and not the disk.
-class MemoryFiles final : public FileAccess {
- public:
-  std::string output;
-  bool readAll(const std::filesystem::path&, std::string& bytes) override {
-    bytes = output;
-    return true;
-  }
-  using FileAccess::replaceContents;
-  bool replaceContents(const std::filesystem::path&, std::string_view bytes) override {
-    output = bytes;
-    return true;
-  }
-  bool copyFile(const std::filesystem::path&, const std::filesystem::path&) override { return true; }
-};
 
 template <typename Store>
 void mergeGameLists(benchmark::State& state, MergePolicy policy) {
   const GameListPair lists = makeGameLists(static_cast<int>(state.range(0)));
   std::int32_t changes = 0;
   for (auto _ : state) {
-    MemoryFiles files;
-    files.output = lists.fileToUpdate;
+    test::MemoryFiles files;  // in memory: the benchmark measures the engine and not the disk
+    files.files["out.ini"] = lists.fileToUpdate;
     Store store("out.ini", files);
     if constexpr (std::is_same_v<Store, MemoryKeyStore>) {
       store.load();
@@ -43,7 +28,7 @@ void mergeGameLists(benchmark::State& state, MergePolicy policy) {
     LineReader lines(newKeys);
     changes = runMergePass(lines, store, policy, [](std::string_view) {}).changeCount;
     store.finish();
-    benchmark::DoNotOptimize(files.output.data());
+    benchmark::DoNotOptimize(files.files["out.ini"].data());
   }
   state.counters["lines_changed"] = changes;
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
