@@ -7,6 +7,7 @@
 
 #include "ini/byte_search.h"
 #include "ini/case_fold.h"
+#include "ini/header_text.h"
 #include "ini/ini_text.h"
 
 namespace ombrix {
@@ -116,23 +117,14 @@ char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
 }
 
 // Calls visit(hash, leading) for every name that the header text whose "]" stands at bracket (a CR follows
-// it) can stand for: each "[" before the "]" on its line starts one, and a name holds no CR or LF. hash is
-// HeaderIndex::hashOf(name); leading says that the "[" is at begin, where the paragraph starts. The walk goes
-// back from the "]" to the line break before it, so the walks of all header texts together read each byte
-// of the text at most once, however many "[" the lines hold.
+// it) can stand for, by the rule of header_text.h. hash is HeaderIndex::hashOf(name), built as the walk goes
+// back; leading says that the "[" is at begin, where the paragraph starts.
 template <typename Visit>
 void forEachNameOfHeader(const char* begin, const char* bracket, Visit visit) {
   HeaderIndex::BackwardHash hash;
-  for (const char* at = bracket; at != begin;) {
-    --at;
-    if (*at == '\r' || *at == '\n') {
-      return;
-    }
-    if (*at == '[') {
-      visit(hash.value(), at == begin);
-    }
-    hash.add(*at);
-  }
+  forEachNameOfHeaderText(
+      begin, bracket, [&](const char* open) { visit(hash.value(), open == begin); },
+      [&](char byte) { hash.add(byte); });
 }
 
 // The same for every header text ("]" CR) in content.

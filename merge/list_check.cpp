@@ -6,6 +6,7 @@
 
 #include "ini/case_fold.h"
 #include "ini/header_index.h"
+#include "ini/header_text.h"
 #include "ini/ini_text.h"
 #include "merge/merge_command.h"
 #include "merge/merge_pass.h"
@@ -43,14 +44,16 @@ class NameLines {
   struct Entry {
     std::string_view name;
     std::size_t line;
+    std::size_t firstText = npos;  // for a section: the first line holding a header text of its name
   };
   // The entry of an equal name met before, or nothing after filing this one.
   const Entry* firstOrAdd(std::string_view name, std::size_t line) {
     auto [place, added] = entries_.try_emplace(HeaderIndex::hashOf(name), Entry{name, line});
     return added || !equalsIgnoringCase(place->second.name, name) ? nullptr : &place->second;
   }
-  const Entry* find(std::string_view name) const {
-    const auto place = entries_.find(HeaderIndex::hashOf(name));
+  // hash: HeaderIndex::hashOf(name).
+  Entry* find(std::uint64_t hash, std::string_view name) {
+    const auto place = entries_.find(hash);
     return place != entries_.end() && equalsIgnoringCase(place->second.name, name) ? &place->second : nullptr;
   }
   // Empties the table; a table grown large by one section is dropped rather than cleared bucket by bucket.
@@ -66,23 +69,41 @@ class NameLines {
   std::unordered_map<std::uint64_t, Entry> entries_;
 };
 
-// Where the header texts of each name first stand, wherever they are: "[" name "]" followed by a CR, the
-// name starting after the last "[" before that "]".
-NameLines firstHeaderTexts(std::string_view bytes) {
-  NameLines first;
-  forEachLine(bytes, [&first](std::size_t number, std::string_view text) {
-    std::size_t open = npos;
-    for (std::size_t i = text.find_first_of("[]\r"); i != npos; i = text.find_first_of("[]\r", i + 1)) {
-      if (text[i] == '[') {
-        open = i;
-      } else if (text[i] == '\r') {
-        open = npos;
-      } else if (open != npos && (i + 1 == text.size() || text[i + 1] == '\r')) {
-        first.firstOrAdd(text.substr(open + 1, i - open - 1), number);
-      }
+// The sections of the list: the line of each one's first header line.
+NameLines sectionsOf(std::string_view bytes) {
+  NameLines sections;
+  forEachLine(bytes, [&](std::size_t number, std::string_view text) {
+    if (isHeaderLine(text)) {
+      sections.firstOrAdd(text.substr(1, text.size() - 2), number);
     }
   });
-  return first;
+  return sections;
+}
+
+// Notes for each section the first line where a header text of its name stands, wherever it is, by the rule
+// of header_text.h: a "]" followed by a CR (of the line's CR LF, or a lone one), and a name for each "["
+// before it. Each name's hash is built as the walk goes back, so a line of thousands of "[" is read once.
+void noteHeaderTexts(std::string_view bytes, NameLines& sections) {
+  const char* const end = bytes.data() + bytes.size();
+  forEachLine(bytes, [&](std::size_t number, std::string_view text) {
+    const char* const lineStart = text.data();
+    for (std::size_t i = text.find(']'); i != npos; i = text.find(']', i + 1)) {
+      const char* const bracket = lineStart + i;
+      if (bracket + 1 == end || bracket[1] != '\r') {
+        continue;
+      }
+      HeaderIndex::BackwardHash hash;
+      forEachNameOfHeaderText(
+          lineStart, bracket,
+          [&](const char* open) {
+            const std::string_view name(open + 1, static_cast<std::size_t>(bracket - open - 1));
+            if (NameLines::Entry* section = sections.find(hash.value(), name)) {
+              section->firstText = std::min(section->firstText, number);
+            }
+          },
+          [&](char byte) { hash.add(byte); });
+    }
+  });
 }
 
 }  // namespace
@@ -114,9 +135,9 @@ std::vector<ListFinding> checkList(std::string_view bytes) {
          "the list starts with a UTF-8 byte-order mark: as new keys the merge skips it; as the "
          "list to update it keeps it, and its first header is not found behind it"});
   }
-  const NameLines headerTexts = firstHeaderTexts(bytes);
-  NameLines sections;  // the line of each section's header
-  NameLines keys;      // the line of each key, in the current section
+  NameLines sections = sectionsOf(bytes);
+  noteHeaderTexts(bytes, sections);
+  NameLines keys;  // the line of each key, in the current section
   std::size_t lastHeaderLine = 0;
   bool previousLineEmpty = false;
   forEachLine(bytes, [&](std::size_t number, std::string_view text) {
@@ -124,18 +145,16 @@ std::vector<ListFinding> checkList(std::string_view bytes) {
     previousLineEmpty = text.empty();
     if (isHeaderLine(text)) {
       const std::string_view name = text.substr(1, text.size() - 2);
-      if (const NameLines::Entry* first = sections.firstOrAdd(name, number)) {
+      const NameLines::Entry* section = sections.find(HeaderIndex::hashOf(name), name);
+      if (section != nullptr && section->line != number) {
         findings.push_back({number, "section " + quoted(name) + " appears again (first at line " +
-                                        std::to_string(first->line) +
+                                        std::to_string(section->line) +
                                         "): the merge reads and writes only the first"});
-      } else if (name.find('[') == npos) {
-        const NameLines::Entry* earlier = headerTexts.find(name);
-        if (earlier != nullptr && earlier->line < number) {
-          findings.push_back({earlier->line, "the text " + quoted(name) +
-                                                 " in this line stands before the header of " + quoted(name) +
-                                                 " at line " + std::to_string(number) +
-                                                 ": the merge takes it for that header"});
-        }
+      } else if (section != nullptr && section->firstText < number) {
+        findings.push_back({section->firstText, "the text " + quoted(name) +
+                                                    " in this line stands before the header of " +
+                                                    quoted(name) + " at line " + std::to_string(number) +
+                                                    ": the merge takes it for that header"});
       }
       if (number > 1 && !followsEmptyLine) {
         findings.push_back({number, "section " + quoted(name) +

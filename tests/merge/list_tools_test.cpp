@@ -38,6 +38,9 @@ TEST(ListCheck, FindsEachKindOfTroubleOnItsLine) {
               ElementsAre(finding(4, "characters after its \"]\"")));
   EXPECT_THAT(checkList(crlf("[A]|v=[b]||[B]|x=1||")),
               ElementsAre(finding(2, "the text [B] in this line stands before the header of [B] at line 4")));
+  // A game's name holds a bracket tag: the lookup takes the whole text from the first "[" as its header too.
+  EXPECT_THAT(checkList(crlf("[A]|v=[G (U) [!]]||[G (U) [!]]|x=1||")),
+              ElementsAre(finding(2, "the text [G (U) [!]] in this line stands before the header")));
   EXPECT_THAT(checkList(crlf("[A]|k=1||[B]|x=1|")),
               ElementsAre(finding(4, "last section has no empty line")));
   EXPECT_THAT(checkList("[A]\nk=1\n\n"), ElementsAre(finding(1, "LF, not CR LF")));
