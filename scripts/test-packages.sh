@@ -71,8 +71,8 @@ kill "$program" 2>/dev/null || true
 wait "$program" 2>/dev/null || true
 program=""
 "$wine" "$installed/Uninstall.exe" /S > /dev/null 2>&1
-# The uninstaller runs on from a copy of itself.
-for _ in $(seq 300); do [ -e "$installed" ] || break; sleep 0.1; done
+# The uninstaller runs on from a copy of itself, and removes the Start-menu entry after the program folder.
+for _ in $(seq 300); do [ -e "$installed" ] || [ -e "$programs_menu/OmbrixMerger" ] || break; sleep 0.1; done
 [ ! -e "$installed" ] || fail "the uninstaller left $installed"
 [ ! -e "$programs_menu/OmbrixMerger" ] || fail "the uninstaller left the Start-menu entry"
 echo "The installer installs per user, the window starts, and the uninstaller removes it."
