@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "bench/game_lists.h"
-#include "ini/key_store.h"
+#include "ini/file/key_store.h"
 #include "memory_files.h"
 #include "merge/merge_pass.h"
 

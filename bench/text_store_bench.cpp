@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ini/ini_text.h"
+#include "ini/text/ini_text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "ini/file_access.h"
-#include "ini/path_text.h"
+#include "ini/file/file_access.h"
+#include "ini/file/path_text.h"
 #include "merge/change_report.h"
 #include "merge/list_check.h"
 #include "merge/merge_command.h"

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <type_traits>
 
-#include "ini/path_text.h"
+#include "ini/file/path_text.h"
 
 namespace ombrix {
 namespace fs = std::filesystem;

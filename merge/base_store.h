@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "ini/file_access.h"
+#include "ini/file/file_access.h"
 
 namespace ombrix {
 

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ini/case_fold.h"
-#include "ini/header_index.h"
-#include "ini/text_arena.h"
+#include "ini/document/header_index.h"
+#include "ini/document/text_arena.h"
+#include "ini/text/case_fold.h"
 
 namespace ombrix {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ini/byte_search.h"
+#include "ini/text/byte_search.h"
 
 namespace ombrix {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ini/byte_search.h"
+#include "ini/text/byte_search.h"
 
 namespace ombrix {
 

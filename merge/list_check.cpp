@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "ini/case_fold.h"
-#include "ini/header_index.h"
-#include "ini/header_text.h"
-#include "ini/ini_text.h"
+#include "ini/document/header_index.h"
+#include "ini/text/case_fold.h"
+#include "ini/text/header_text.h"
+#include "ini/text/ini_text.h"
 #include "merge/merge_command.h"
 #include "merge/merge_pass.h"
 

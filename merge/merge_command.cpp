@@ -7,8 +7,8 @@
 #include <system_error>
 #include <vector>
 
-#include "ini/path_text.h"
-#include "ini/retry_counter.h"
+#include "ini/file/path_text.h"
+#include "ini/file/retry_counter.h"
 #include "merge/output_lock.h"
 
 #ifdef _WIN32

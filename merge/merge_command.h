@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "ini/file_access.h"
-#include "ini/text_arena.h"
+#include "ini/document/text_arena.h"
+#include "ini/file/file_access.h"
 #include "merge/base_store.h"
 #include "merge/merge_pass.h"
 #include "merge/three_way.h"

@@ -1,6 +1,6 @@
 #include "merge/merge_messages.h"
 
-#include "ini/path_text.h"
+#include "ini/file/path_text.h"
 
 namespace ombrix {
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 #include <limits>
 #include <optional>
 
-#include "ini/case_fold.h"
+#include "ini/text/case_fold.h"
 #include "merge/three_way.h"
 
 namespace ombrix {

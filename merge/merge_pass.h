@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "ini/key_store.h"
+#include "ini/file/key_store.h"
 #include "merge/line_reader.h"
 
 namespace ombrix {

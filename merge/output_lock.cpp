@@ -5,8 +5,8 @@
 #include <system_error>
 #include <thread>
 
-#include "ini/header_index.h"
-#include "ini/path_text.h"
+#include "ini/document/header_index.h"
+#include "ini/file/path_text.h"
 
 #ifdef _WIN32
 #include <windows.h>

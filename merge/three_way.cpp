@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "ini/case_fold.h"
+#include "ini/text/case_fold.h"
 #include "merge/line_reader.h"
 #include "merge/merge_pass.h"
 

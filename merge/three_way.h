@@ -19,9 +19,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "ini/header_index.h"
-#include "ini/key_store.h"
-#include "ini/text_arena.h"
+#include "ini/document/header_index.h"
+#include "ini/document/text_arena.h"
+#include "ini/file/key_store.h"
 
 namespace ombrix {
 

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "ini/path_text.h"
+#include "ini/file/path_text.h"
 #include "merge/merge_command.h"
 
 namespace ombrix {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "ini/file_access.h"
+#include "ini/file/file_access.h"
 #include "merge/base_store.h"
 
 namespace ombrix {

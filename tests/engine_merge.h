@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ini/key_store.h"
+#include "ini/file/key_store.h"
 #include "memory_files.h"
 #include "merge/merge_command.h"
 #include "merge/three_way.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ini/file_access.h"
+#include "ini/file/file_access.h"
 
 namespace ombrix::test {
 

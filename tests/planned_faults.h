@@ -5,8 +5,8 @@
 #include <map>
 #include <utility>
 
-#include "ini/file_access.h"
-#include "ini/file_faults.h"
+#include "ini/file/file_access.h"
+#include "ini/file/file_faults.h"
 
 namespace ombrix::test {
 

@@ -1,7 +1,7 @@
 #include "ui/merger_form.h"
 
-#include "ini/file_access.h"
-#include "ini/path_text.h"
+#include "ini/file/file_access.h"
+#include "ini/file/path_text.h"
 #include "merge/merge_command.h"
 #include "merge/merge_messages.h"
 #include "ui/form_description.h"

@@ -8,7 +8,7 @@
 
 #include "cli/cli_run.h"
 #include "engine_merge.h"
-#include "ini/path_text.h"
+#include "ini/file/path_text.h"
 #include "test_support.h"
 
 #ifndef _WIN32
@@ -97,8 +97,7 @@ TEST(HostileInput, ALargeListIsMergedInPlace) {
     list.append("[Game ").append(std::to_string(i)).append("]\r\n").append(game);
   }
   const fs::path listFile = dir.file("list.ini", list);
-  const fs::path newKeysFile =
-      dir.file("new.ini", crlf("[Game 0]|Speed=2|[Game 400000]|Speed=3|[New]|k=1|"));
+  const fs::path newKeysFile = dir.file("new.ini", crlf("[Game 0]|Speed=2|[Game 400000]|Speed=3|[New]|k=1|"));
   const CliRun result = run({"--policy", "replace-all", newKeysFile.string(), listFile.string()});
   ASSERT_EQ(result.status, kExitSuccess) << result.err;
   EXPECT_THAT(result.out, HasSubstr("\n3 lines changed.\n"));

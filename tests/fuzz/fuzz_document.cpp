@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "ini/ini_document.h"
-#include "ini/ini_text.h"
+#include "ini/document/ini_document.h"
+#include "ini/text/ini_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ini/byte_search.h"
+#include "ini/text/byte_search.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,8 @@ TEST(ByteSearch, WordAtATimeSearchesAgreeWithPlainOnes) {
 
     const char* const end = rest.data() + rest.size();
     const std::size_t firstBracket = rest.find(']');
-    ASSERT_EQ(findByte(rest.data(), end, ']'), firstBracket == std::string_view::npos ? end : rest.data() + firstBracket);
+    ASSERT_EQ(findByte(rest.data(), end, ']'),
+              firstBracket == std::string_view::npos ? end : rest.data() + firstBracket);
     const std::size_t firstBreak = rest.find_first_of("\r\n");
     ASSERT_EQ(findEitherByte(rest.data(), end, '\r', '\n'),
               firstBreak == std::string_view::npos ? end : rest.data() + firstBreak);

@@ -1,4 +1,4 @@
-#include "ini/case_fold.h"
+#include "ini/text/case_fold.h"
 
 #include <gtest/gtest.h>
 

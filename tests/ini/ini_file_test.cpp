@@ -1,11 +1,11 @@
-#include "ini/ini_file.h"
+#include "ini/file/ini_file.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ini/file_faults.h"
-#include "ini/ini_document.h"
-#include "ini/ini_text.h"
+#include "ini/document/ini_document.h"
+#include "ini/file/file_faults.h"
+#include "ini/text/ini_text.h"
 #include "memory_files.h"
 #include "planned_faults.h"
 #include "test_support.h"

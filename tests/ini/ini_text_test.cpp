@@ -1,4 +1,4 @@
-#include "ini/ini_text.h"
+#include "ini/text/ini_text.h"
 
 #include <gtest/gtest.h>
 

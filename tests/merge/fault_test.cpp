@@ -6,8 +6,8 @@
 #include <map>
 #include <sstream>
 
-#include "ini/file_faults.h"
-#include "ini/ini_file.h"
+#include "ini/file/file_faults.h"
+#include "ini/file/ini_file.h"
 #include "memory_files.h"
 #include "merge/merge_command.h"
 #include "merge/merge_messages.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "engine_merge.h"
-#include "ini/ini_text.h"
+#include "ini/text/ini_text.h"
 #include "test_support.h"
 
 namespace ombrix {

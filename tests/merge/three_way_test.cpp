@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "engine_merge.h"
-#include "ini/ini_text.h"
+#include "ini/text/ini_text.h"
 #include "merge/base_store.h"
 #include "merge/merge_command.h"
 #include "merge/undo.h"

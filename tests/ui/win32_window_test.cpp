@@ -12,7 +12,7 @@
 #include <cwctype>
 #include <random>
 
-#include "ini/path_text.h"
+#include "ini/file/path_text.h"
 #include "test_support.h"
 #include "ui/form_description.h"
 #include "ui/win32/win32_services.h"

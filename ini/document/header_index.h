@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ini/text_arena.h"
+#include "ini/document/text_arena.h"
 
 namespace ombrix {
 

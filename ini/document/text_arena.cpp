@@ -1,4 +1,4 @@
-#include "ini/text_arena.h"
+#include "ini/document/text_arena.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -110,7 +110,8 @@ inline std::uint64_t markMaybeSpecial(std::uint64_t word) {
   constexpr std::uint64_t kLow7 = kOnes * 0x7F;
   const std::uint64_t low7 = word & kLow7;
   const std::uint64_t below = (word - kOnes * 0x0E) & ~word & kHighs;
-  const std::uint64_t brackets = (kOnes * (0x7F + 0x5E) - low7) & ~word & (low7 + kOnes * (0x7F - 0x5A)) & kHighs;
+  const std::uint64_t brackets =
+      (kOnes * (0x7F + 0x5E) - low7) & ~word & (low7 + kOnes * (0x7F - 0x5A)) & kHighs;
   return below | brackets;
 }
 

@@ -1,7 +1,7 @@
-#include "ini/ini_file.h"
+#include "ini/file/ini_file.h"
 
-#include "ini/ini_text.h"
-#include "ini/retry_counter.h"
+#include "ini/file/retry_counter.h"
+#include "ini/text/ini_text.h"
 
 namespace ombrix {
 

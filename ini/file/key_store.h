@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "ini/file_access.h"
-#include "ini/key_change.h"
+#include "ini/document/key_change.h"
+#include "ini/file/file_access.h"
 
 namespace ombrix {
 

@@ -1,11 +1,11 @@
-#include "ini/key_store.h"
+#include "ini/file/key_store.h"
 
 #include <utility>
 
-#include "ini/ini_document.h"
-#include "ini/ini_file.h"
-#include "ini/ini_text.h"
-#include "ini/retry_counter.h"
+#include "ini/document/ini_document.h"
+#include "ini/file/ini_file.h"
+#include "ini/file/retry_counter.h"
+#include "ini/text/ini_text.h"
 
 namespace ombrix {
 

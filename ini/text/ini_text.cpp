@@ -1,8 +1,8 @@
-#include "ini/ini_text.h"
+#include "ini/text/ini_text.h"
 
 #include <algorithm>
 
-#include "ini/case_fold.h"
+#include "ini/text/case_fold.h"
 
 namespace ombrix {
 namespace {

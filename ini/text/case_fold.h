@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "ini/byte_search.h"
+#include "ini/text/byte_search.h"
 
 namespace ombrix {
 

@@ -1,14 +1,14 @@
-#include "ini/ini_document.h"
+#include "ini/document/ini_document.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <functional>
 
-#include "ini/byte_search.h"
-#include "ini/case_fold.h"
-#include "ini/header_text.h"
-#include "ini/ini_text.h"
+#include "ini/text/byte_search.h"
+#include "ini/text/case_fold.h"
+#include "ini/text/header_text.h"
+#include "ini/text/ini_text.h"
 
 namespace ombrix {
 namespace {

@@ -33,10 +33,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ini/byte_search.h"
-#include "ini/header_index.h"
-#include "ini/key_change.h"
-#include "ini/text_arena.h"
+#include "ini/document/header_index.h"
+#include "ini/document/key_change.h"
+#include "ini/document/text_arena.h"
+#include "ini/text/byte_search.h"
 
 namespace ombrix {
 

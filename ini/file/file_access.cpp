@@ -1,4 +1,4 @@
-#include "ini/file_access.h"
+#include "ini/file/file_access.h"
 
 #include <atomic>
 #include <fstream>
@@ -7,9 +7,8 @@
 #include <system_error>
 #include <vector>
 
-#include "ini/file_faults.h"
-#include "ini/file_faults.h"
-#include "ini/text_arena.h"
+#include "ini/document/text_arena.h"
+#include "ini/file/file_faults.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "ini/text_arena.h"
+#include "ini/document/text_arena.h"
 
 namespace ombrix {
 

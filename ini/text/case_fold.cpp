@@ -1,9 +1,9 @@
-#include "ini/case_fold.h"
+#include "ini/text/case_fold.h"
 
 #include <array>
 #include <cstring>
 
-#include "ini/byte_search.h"
+#include "ini/text/byte_search.h"
 
 namespace ombrix {
 namespace {

@@ -1,8 +1,8 @@
-#include "ini/header_index.h"
+#include "ini/document/header_index.h"
 
 #include <algorithm>
 
-#include "ini/case_fold.h"
+#include "ini/text/case_fold.h"
 
 namespace ombrix {
 
