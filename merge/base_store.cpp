@@ -108,7 +108,13 @@ bool BaseStore::replaceWith(const fs::path& source, const fs::path& stored) {
   }
   std::error_code error;
   fs::create_directories(folder_, error);
-  return files_.copyFile(source, stored);
+  if (!files_.copyFile(source, stored)) {
+    return false;
+  }
+  // The copy takes the source's permissions: a read-only new-keys file must not make a base that the next
+  // merge cannot replace.
+  fs::permissions(stored, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, error);
+  return true;
 }
 
 bool BaseStore::remember(const fs::path& list, const fs::path& newKeys) {
@@ -120,10 +126,13 @@ bool BaseStore::keepForBackup(const fs::path& list) {
     return true;
   }
   const fs::path backupBase = pathFor(list, true);
-  if (const std::optional<fs::path> base = baseOf(list)) {
-    return replaceWith(*base, backupBase);
-  }
   std::error_code error;
+  if (const std::optional<fs::path> base = baseOf(list); base && replaceWith(*base, backupBase)) {
+    return true;
+  } else if (base) {
+    fs::remove(backupBase, error);  // an older backup's base must not come back with this backup
+    return false;
+  }
   fs::remove(backupBase, error);
   return !error;
 }
@@ -135,11 +144,12 @@ bool BaseStore::restoreFromBackup(const fs::path& list) {
   const fs::path backupBase = pathFor(list, true);
   const fs::path base = pathFor(list, false);
   std::error_code error;
-  if (fs::is_regular_file(backupBase, error)) {
-    return replaceWith(backupBase, base);
+  if (fs::is_regular_file(backupBase, error) && replaceWith(backupBase, base)) {
+    return true;
   }
+  // Without the backup's base the list has none: the merged list's base must not stay in its place.
   fs::remove(base, error);
-  return !error;
+  return !error && !fs::is_regular_file(backupBase, error);
 }
 
 }  // namespace ombrix

@@ -300,6 +300,11 @@ Refused refusalOfOutput(const MergeRequest& request, const fs::path& output) {
       return {Refusal::BackupOverList, {}};
     }
   }
+  const bool givenBase = request.policy == MergePolicy::KeepMyEdits && !request.base.empty();
+  if (givenBase &&
+      (isSameFile(output, request.base) || (inPlace && isSameFile(backupPathFor(output), request.base)))) {
+    return {Refusal::OverBase, request.base};
+  }
   // The files written: the output (made anew when it does not exist) and, in place, the backup beside it.
   const fs::path written = writtenFile(output);
   std::error_code error;

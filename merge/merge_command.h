@@ -86,6 +86,7 @@ enum class Refusal {
   FolderRefusesFiles,  // refusedPath, the folder of the file to be written, takes no new files
   MergeRunning,        // another merge is writing refusedPath and did not end within a few seconds
   NoBase,              // KeepMyEdits without a base, and none is kept for refusedPath
+  OverBase,            // the output or its backup would replace refusedPath, the base given
 };
 
 enum class FailedStep {

@@ -109,6 +109,9 @@ std::string refusalMessage(const MergeReport& report) {
       return "No base is kept for " + path +
              ": it was never merged with --policy replace-all or keep-my-edits, or it was moved since. "
              "Nothing was changed. Name the newer list it last took its keys from with --base BASE.";
+    case Refusal::OverBase:
+      return "The merged list or its backup would replace the base " + path +
+             ". Nothing was changed. Keep the base under another name, or merge into another file.";
     case Refusal::None:
       break;
   }

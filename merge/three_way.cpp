@@ -22,11 +22,13 @@ BaseList::BaseList(std::string_view text) {
 }
 
 void BaseList::parse(std::string_view text) {
-  // At most a key per line, and a section per few lines.
-  const auto lineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
-  keys_.reserve(lineCount);
-  sections_.reserve(lineCount / 4 + 1);
-  sectionIndex_.reserve(lineCount / 4 + 1);
+  // At most a key per "=", and, in a game list, a section per few keys: a text of blank lines or of headers
+  // alone asks for nothing ahead.
+  const auto equalSigns = static_cast<std::size_t>(std::count(text.begin(), text.end(), '='));
+  const auto lineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  keys_.reserve(equalSigns);
+  sections_.reserve(std::min(lineCount / 4, equalSigns) + 1);
+  sectionIndex_.reserve(std::min(lineCount / 4, equalSigns) + 1);
   LineReader lines(text);
   std::string_view line;
   std::uint32_t section = sectionNumber({});  // the keys before the first header
@@ -129,7 +131,7 @@ std::optional<std::uint32_t> BaseList::findBaseKey(std::uint32_t number, std::st
   }
   const std::span<const std::uint32_t> candidates =
       keyIndexes_[static_cast<std::size_t>(section.ownIndex)].find(HeaderIndex::hashOf(key));
-  for (auto i = candidates.rbegin(); i != candidates.rend(); ++i) {  // ascending: the last line first
+  for (auto i = candidates.rbegin(); i != candidates.rend(); ++i) {  // from the last line back
     if (equalsIgnoringCase(keys_[*i].key, key)) {
       return *i;
     }
@@ -242,11 +244,14 @@ bool ThreeWayMerge::shouldWrite(KeyStore& output, std::string_view section, std:
   if (!started_) {
     enterSection(output, section);
   }
-  if (deletedByUser_) {
+  // A key without a section or a name is never written, so nothing of it is the user's or can conflict.
+  if (deletedByUser_ || section.empty() || key.empty()) {
     return false;
   }
   const std::string_view base = base_.valueOf(baseSection_, key);
-  const std::string_view mine = output.readKey(section, key);
+  // The base and the new value are read with their spaces trimmed; so is the user's value, so that spaces
+  // around it are not taken for an edit.
+  const std::string_view mine = trimSpaces(output.readKey(section, key));
   bool write = false;
   switch (decide(base, mine, value)) {
     case ThreeWayChoice::Write:

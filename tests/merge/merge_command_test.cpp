@@ -107,6 +107,19 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
        Refusal::SameFile},
       {"an output over the new keys",
        [](auto&, auto& request, auto& host) { host.outputChoice = request.newKeys; }, Refusal::SameFile},
+      {"an output over the base",
+       [](auto& dir, auto& request, auto& host) {
+         request.policy = MergePolicy::KeepMyEdits;
+         request.base = dir.file("old.ini", kNewList);
+         host.outputChoice = request.base;
+       },
+       Refusal::OverBase},
+      {"a backup over the base",
+       [](auto& dir, auto& request, auto&) {
+         request.policy = MergePolicy::KeepMyEdits;
+         request.base = dir.file("Mine.bak", kNewList);
+       },
+       Refusal::OverBase},
       {"UTF-16 new keys",
        [&](auto& dir, auto& request, auto&) { request.newKeys = dir.file("u.ini", utf16); }, Refusal::Utf16},
       {"UTF-16 list",

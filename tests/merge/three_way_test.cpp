@@ -61,6 +61,9 @@ const DecisionCase kDecisions[] = {
      0},
     {"key set twice in the base", "[G]|Speed=1|", "[G]|Speed=9|Speed=1", "[G]|Speed=2", false, "2", 1, 0},
     {"letter case", "[G]|speed=1|", "[g]|SPEED=1", "[G]|Speed=2", false, "2", 1, 0},
+    {"spaces around the user's value", "[G]|Speed=1 |", "[G]|Speed=1", "[G]|Speed=2", false, "2", 1, 0},
+    {"a key before any header", "[G]|Speed=1|", "Version=1||[G]|Speed=1", "Version=2||[G]|Speed=1", false,
+     "1", 0, 0},
 };
 
 // Both engines run each case and must agree byte for byte; then the outcome is held against the rule.
@@ -191,6 +194,22 @@ TEST_F(Bases, KeepMyEditsTakesTheKeptBaseAndNamesIt) {
       merge(kNewer, list, MergePolicy::KeepMyEdits, list, false, dir.file("b.ini", kMine));
   EXPECT_FALSE(given.baseRemembered);
   EXPECT_EQ(given.base, dir / "b.ini");
+}
+
+// A read-only new-keys file must not leave a kept base that the next merge cannot replace.
+TEST_F(Bases, AKeptBaseStaysWritable) {
+  const fs::path list = dir.file("list.ini", kMine);
+  const fs::path readOnly = dir.file("read-only.ini", kNewer);
+  fs::permissions(readOnly, fs::perms::owner_read);
+  host.output = list;
+  MergeOptions options;
+  options.basesFolder = basesFolder;
+  ASSERT_EQ(runMergeCommand({readOnly, list, MergePolicy::ReplaceAll}, host, options).outcome,
+            MergeOutcome::Merged);
+  ASSERT_TRUE(store.baseOf(list));
+  EXPECT_NE(fs::status(*store.baseOf(list)).permissions() & fs::perms::owner_write, fs::perms::none);
+  ASSERT_EQ(merge(crlf("[G]|Speed=3"), list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  EXPECT_EQ(storedBaseOf(list), crlf("[G]|Speed=3"));
 }
 
 TEST_F(Bases, AMovedListHasNoBaseAndIsRefusedUntouched) {
