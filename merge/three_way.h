@@ -121,7 +121,6 @@ class ThreeWayMerge {
   // Whether the key line is written.
   bool shouldWrite(KeyStore& output, std::string_view section, std::string_view key, std::string_view value);
 
-  bool prefersNew() const { return preferNew_; }
   std::vector<Conflict>& conflicts() { return conflicts_; }
   std::vector<std::string>& deletedGames() { return deletedGames_; }
 
