@@ -11,7 +11,7 @@ cmake --build --preset fuzz -j2
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in document merge line_reader; do
+for target in document merge; do
   mkdir -p "$work/$target"
   cp tests/fuzz/seeds/"$target"/* "$work/$target/" 2>/dev/null || true
   echo "== fuzz_$target for ${seconds}s"

@@ -6,7 +6,6 @@
 #include "ini/document/ini_document.h"
 #include "ini/file/file_faults.h"
 #include "ini/text/ini_text.h"
-#include "memory_files.h"
 #include "planned_faults.h"
 #include "test_support.h"
 
@@ -25,27 +24,22 @@ using test::TempDir;
 
 const std::string kSample = crlf("[A]|k1=1|k2=2||[B]|x=9||");
 
-TEST(GetKey, ReadsTheFileAsItIsNow) {
-  TempDir dir;
-  const auto file = dir.file("list.ini", kSample);
-  EXPECT_EQ(GetKey(file, "a", "K2", "D"), "2");
-  EXPECT_EQ(GetKey(file, "A", "k3", "D"), "D");
-  test::writeFile(file, crlf("[A]|k2=new||"));
-  EXPECT_EQ(GetKey(file, "A", "k2", "D"), "new");
-  EXPECT_EQ(readFile(file), crlf("[A]|k2=new||"));
-}
-
-TEST(IniFile, EmptyNamesOpenNothing) {
+// Empty names open nothing; a missing file reads as empty after its retries, and is neither written nor
+// created.
+TEST(IniFile, EmptyNamesOpenNothingAndAMissingFileIsNotCreated) {
   TempDir dir;
   const auto file = dir.file("list.ini", "[A]\r\nk=1");
   test::PlannedFaults faults;
   DiskFileAccess disk(&faults);
   EXPECT_EQ(GetKey(file, "", "k", "D", disk), "");
-  EXPECT_EQ(GetKey(file, "A", "", "D", disk), "");
-  SaveKey(file, "", "k", "v", disk);
   SaveKey(file, "A", "", "v", disk);
   EXPECT_EQ(faults.calls(FileStep::Open), 0);
   EXPECT_EQ(readFile(file), "[A]\r\nk=1");
+  EXPECT_EQ(GetKey(dir / "missing.ini", "A", "k", "D", disk), "");
+  SaveKey(dir / "missing.ini", "A", "k", "1", disk);
+  EXPECT_EQ(faults.calls(FileStep::Open), 202) << "101 attempts for each call";
+  EXPECT_EQ(faults.calls(FileStep::Write), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
 }
 
 // A failed step is tried again at once; the 101st failure of one call, over all its steps, ends the call:
@@ -81,24 +75,17 @@ TEST(IniFile, EachCallRetriesWithinOneBudgetOf100Failures) {
   }
 }
 
-// A missing file reads as empty after its retries, and is neither written nor created.
-TEST(IniFile, AMissingFileIsRetriedAndNotCreated) {
+// Each call reads the file as it is now and writes every change back, without growing it at its end.
+TEST(IniFile, ReadsAndWritesTheFileAsItIsNow) {
   TempDir dir;
-  test::PlannedFaults faults;
-  DiskFileAccess disk(&faults);
-  EXPECT_EQ(GetKey(dir / "missing.ini", "A", "k", "D", disk), "");
-  SaveKey(dir / "missing.ini", "A", "k", "1", disk);
-  EXPECT_EQ(faults.calls(FileStep::Open), 202) << "101 attempts for each call";
-  EXPECT_EQ(faults.calls(FileStep::Write), 0);
-  EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
-}
-
-TEST(SaveKey, WritesEveryCallBackWithoutAddingALineBreak) {
-  TempDir dir;
-  const auto file = dir.file("list.ini", crlf("[A]|k=1||[B]|x=9||"));
+  const auto file = dir.file("list.ini", kSample);
+  EXPECT_EQ(GetKey(file, "a", "K2", "D"), "2");
+  EXPECT_EQ(GetKey(file, "A", "k3", "D"), "D");
+  test::writeFile(file, crlf("[A]|k=1||[B]|x=9||"));
+  EXPECT_EQ(GetKey(file, "A", "k", "D"), "1");
   SaveKey(file, "A", "k", "2");
   EXPECT_EQ(readFile(file), crlf("[A]|k=2|||[B]|x=9||"));
-  // A call that changes nothing still tidies, and the file does not grow at its end.
+  // A call that changes nothing still tidies.
   SaveKey(file, "A", "absent", "");
   SaveKey(file, "A", "absent", "");
   EXPECT_EQ(readFile(file), crlf("[A]|k=2||[B]|x=9||"));
@@ -166,44 +153,6 @@ TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   EXPECT_EQ(readFile(real), "new");
 }
 
-TEST(DiskFileAccess, ReadsIntoABlockEveryByteWithRoomAfterIt) {
-  TempDir dir;
-  std::string bytes;
-  for (int round = 0; round < 3; ++round) {
-    for (int value = 0; value < 256; ++value) {
-      bytes += static_cast<char>(value);
-    }
-  }
-  const auto file = dir.file("list.ini", bytes);
-  DiskFileAccess disk;
-  TextBlock block;
-  ASSERT_TRUE(disk.readAllIntoBlock(file, block, 2));
-  EXPECT_EQ(block.view(), bytes);
-  EXPECT_GE(block.capacity(), bytes.size() + 2);
-  EXPECT_FALSE(disk.readAllIntoBlock(dir / "missing.ini", block, 2));
-  EXPECT_FALSE(disk.readAllIntoBlock(dir.path(), block, 2));
-}
-
-TEST(FileAccess, ReadsIntoABlockThroughReadAllByDefault) {
-  test::MemoryFiles files;
-  files.files["list.ini"] = kSample;
-  TextBlock block;
-  EXPECT_FALSE(files.readAllIntoBlock("missing.ini", block, 2));
-  ASSERT_TRUE(files.readAllIntoBlock("list.ini", block, 2));
-  EXPECT_EQ(block.view(), kSample);
-  EXPECT_GE(block.capacity(), kSample.size() + 2);
-}
-
-TEST(TextBlock, NeverGrowsPastItsCapacity) {
-  TextBlock block(4);
-  block.append("ab");
-  block.resize(4);
-  EXPECT_THROW(block.append("c"), std::length_error);
-  EXPECT_THROW(block.resize(5), std::length_error);
-  EXPECT_EQ(block.size(), 4u);
-  EXPECT_EQ(block.view().substr(0, 2), "ab");
-}
-
 TEST(IniDocument, AddsTheLoadStepLineBreakToAFullBlock) {
   TextBlock full(6);
   full.append("[A]\r\nk");
@@ -244,14 +193,6 @@ TEST(IniDocument, IndexesEveryNameAHeaderCanStandFor) {
   EXPECT_EQ(document.readKey(brackets.substr(0, 2999) + "deep", "k"), "1");
   document.saveKey("Game 500 (U) [!]", "k", "2");
   EXPECT_EQ(document.readKey("GAME 500 (U) [!]", "k"), "2");
-}
-
-TEST(FileHasContent, NeedsARegularFileOfAtLeastOneByte) {
-  TempDir dir;
-  EXPECT_TRUE(fileHasContent(dir.file("one.ini", "x")));
-  EXPECT_FALSE(fileHasContent(dir.file("empty.ini", "")));
-  EXPECT_FALSE(fileHasContent(dir / "missing.ini"));
-  EXPECT_FALSE(fileHasContent(dir.path()));
 }
 
 }  // namespace

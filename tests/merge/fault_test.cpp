@@ -25,32 +25,6 @@ using test::TempDir;
 
 const std::string kList = crlf("[A]|k=1|j=2||[B]|x=9||");
 
-struct StepCase {
-  const char* name;
-  FileStep step;
-  int first;  // the first call of the step that belongs to the write-back
-};
-
-// SaveKey loads the file (open, read), then writes it back (open, write, rename).
-const StepCase kWriteBackSteps[] = {
-    {"open", FileStep::Open, 2}, {"write", FileStep::Write, 1}, {"rename", FileStep::Rename, 1}};
-
-// 100 failures of a step are retried; the 101st ends the call and leaves the file as it was.
-TEST(Faults, AWriteBackIsRetriedAndNeverLeavesHalfAFile) {
-  const std::pair<int, std::string> outcomes[] = {{100, crlf("[A]|k=changed|j=2||[B]|x=9||")}, {101, kList}};
-  for (const StepCase& c : kWriteBackSteps) {
-    for (const auto& [failures, expected] : outcomes) {
-      TempDir dir;
-      const fs::path file = dir.file("list.ini", kList);
-      PlannedFaults faults(c.step, c.first, failures);
-      DiskFileAccess disk(&faults);
-      SaveKey(file, "A", "k", "changed", disk);
-      EXPECT_EQ(readFile(file), expected) << c.name << ", " << failures << " failures";
-      EXPECT_EQ(test::countEntries(dir.path()), 1u) << c.name << ": no temporary file is left behind";
-    }
-  }
-}
-
 // A host that merges in place.
 class InPlaceHost final : public MergeHost {
  public:
@@ -77,27 +51,28 @@ struct FaultyInPlaceMerge {
   MergeReport report;
 };
 
-TEST(Faults, ABackupThatCannotBeWrittenStopsTheMergeBeforeTheListIsTouched) {
-  for (const FileStep step : {FileStep::Open, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
-    const FaultyInPlaceMerge merge({step, 1, 101}, MergeEngine::Memory);
-    EXPECT_EQ(merge.report.failedStep, FailedStep::Backup);
-    EXPECT_TRUE(merge.report.backup.empty()) << "no backup to speak of";
-    EXPECT_EQ(merge.report.changeCount, 0);
-    EXPECT_EQ(merge.list(), kList);
-    EXPECT_FALSE(fs::exists(merge.dir / "list.bak"));
-  }
-}
-
-// A merged list that cannot be put on the disk (its flush or its rename fails) is not reported as merged.
-TEST(Faults, AFailedWriteOfTheMergedListKeepsTheListAndItsCompleteBackup) {
-  // The backup is the first flush and rename, the merged list the second.
-  for (const FileStep step : {FileStep::Flush, FileStep::Rename}) {
-    const FaultyInPlaceMerge merge({step, 2, 101}, MergeEngine::Memory);
-    EXPECT_EQ(merge.report.failedStep, FailedStep::WriteOutput);
+// A backup that cannot be written stops the merge before the list is touched; a merged list that cannot be
+// put on the disk is not reported as merged, and the list and its complete backup stay.
+TEST(Faults, AStepThatKeepsFailingLeavesTheListAndNoHalfBackup) {
+  const struct {
+    FileStep step;
+    int first;  // the backup is the first write, flush and rename; the merged list the second
+    FailedStep failed;
+  } cases[] = {{FileStep::Open, 1, FailedStep::Backup},   {FileStep::Write, 1, FailedStep::Backup},
+               {FileStep::Flush, 1, FailedStep::Backup},  {FileStep::Rename, 1, FailedStep::Backup},
+               {FileStep::Flush, 2, FailedStep::WriteOutput}, {FileStep::Rename, 2, FailedStep::WriteOutput}};
+  for (const auto& c : cases) {
+    const FaultyInPlaceMerge merge({c.step, c.first, 101}, MergeEngine::Memory);
+    const bool backedUp = c.failed != FailedStep::Backup;
+    EXPECT_EQ(merge.report.failedStep, c.failed) << c.first;
+    EXPECT_EQ(merge.report.backup.empty(), !backedUp) << "no backup to speak of";
     EXPECT_EQ(merge.report.changeCount, 0) << "no line reached the disk";
     EXPECT_EQ(merge.list(), kList);
-    EXPECT_EQ(merge.backup(), kList);
-    EXPECT_EQ(test::countEntries(merge.dir.path()), 3u);
+    EXPECT_EQ(fs::exists(merge.dir / "list.bak"), backedUp);
+    EXPECT_EQ(test::countEntries(merge.dir.path()), backedUp ? 3u : 2u);
+    if (backedUp) {
+      EXPECT_EQ(merge.backup(), kList);
+    }
   }
 }
 

@@ -4,13 +4,12 @@
 # the window (Merge, accept the proposed name, confirm the replacement, close the count message) writes the
 # expected bytes and a backup and leaves the window open; closing the window stores both paths and ends the
 # program.
-# Usage: window_smoke_test.sh OMBRIX_MERGER X11_CLOSE_WINDOW SAMPLE_FOLDER [SCREENSHOT.png]
+# Usage: window_smoke_test.sh OMBRIX_MERGER X11_CLOSE_WINDOW SAMPLE_FOLDER
 set -euo pipefail
 
 program=$1
 close_window=$2
 sample=$3
-screenshot=${4:-}
 caption="Ombrix Ini Files Merger 1.1b"
 
 work=$(mktemp -d)
@@ -69,11 +68,6 @@ USER=someone-else timeout 10 "$program" > "$work/second.log" 2>&1 || fail "the s
 kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
 [ "$(cat "$settings")" = "$before" ] || fail "the second instance touched the settings"
 wait_for_windows "^${caption}\$" 1 > /dev/null
-
-if [ -n "$screenshot" ]; then
-  sleep 0.5
-  xwd -id "$window" -silent | xwdtopnm 2>/dev/null | pnmtopng > "$screenshot"
-fi
 
 # The settings were read at start; closing must write them anew.
 rm "$settings"
