@@ -12,7 +12,8 @@ Then a three-way table: on the same lists, keep-my-edits with --base against rep
 empty folder of bases, so that both keep the new keys as the base of their output every time.
 
 Then, for lists of other shapes (--shapes, the shapes of bench/make_game_lists), the same floor against a
-replace-all merge, a --report merge and --check, with the peak memory of the merge, as a second table.
+replace-all merge, a --report merge and --check, with the peak memory of the merge, as a third table (the
+only one with --skip-plain).
 
 Usage: run_benchmarks.py BUILD_DIR [--runs N] [--sizes 800,5000,50000] [--file-engine-max 5000]
                          [--shapes tagged:5000,large-section:20000,...] [--skip-plain]

@@ -16,7 +16,8 @@ struct ListFinding {
 
 // Duplicate sections (letter case ignored), duplicate keys in one section, a last section without its
 // closing empty line, sections not separated by an empty line, header lines with characters after their
-// "]", header texts inside other lines before the real header, and LF-only line ends.
+// "]", header texts inside other lines before the real header, LF-only or CR-only line ends, UTF-16 text
+// and a UTF-8 byte-order mark.
 std::vector<ListFinding> checkList(std::string_view bytes);
 
 }  // namespace ombrix

@@ -1,8 +1,9 @@
 #pragma once
 
 // The merge command: checks the two paths, refuses to merge a file with itself, asks where the merged file
-// goes, copies the file to be updated there (or backs it up when it is merged in place), runs the merge
-// pass and reports the count. Written once; the two windows and the command line are its hosts, and each
+// goes (not for a dry run), backs the file up when it is merged in place, runs the merge pass (against the
+// base for keep-my-edits) and writes the output once, or through the reference engine key by key, and
+// reports the count. Written once; the two windows and the command line are its hosts, and each
 // shows the report in the words of merge_messages.h.
 
 #include <chrono>

@@ -10,7 +10,7 @@
 
 namespace ombrix {
 
-// "12 lines changed.": ends every merge that got as far as writing, failed ones included.
+// "12 lines changed.": said by every merge that got as far as writing, failed ones included.
 std::string changeCountMessage(std::int32_t changeCount);
 
 // "The file with the new keys 'x.ini' does not exist." (index 0: "The file 'x.ini' ...")

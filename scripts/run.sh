@@ -13,7 +13,7 @@ if [ $# -gt 0 ]; then
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display to open the window on. Start it from a desktop session, or under Xvfb:" >&2
-  echo "  Xvfb :1 & DISPLAY=:1 build/release/ui/ombrix-merger" >&2
+  echo "  Xvfb :1 & DISPLAY=:1 build/release/ui/qt/ombrix-merger" >&2
   exit 1
 fi
-exec build/release/ui/ombrix-merger
+exec build/release/ui/qt/ombrix-merger

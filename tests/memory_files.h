@@ -1,6 +1,6 @@
 #pragma once
 
-// Files held in memory, for tests that run many merges or make file steps fail on purpose.
+// Files held in memory, for tests and benchmarks that run many merges without touching the disk.
 
 #include <filesystem>
 #include <map>

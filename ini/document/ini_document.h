@@ -13,8 +13,8 @@
 // header is found without searching from the start of the text, however many names share a bracket tag.
 // Paragraphs are edited where the loaded bytes hold them; one that grows moves to the document's arena.
 //
-// A paragraph longer than a few kilobytes (one section of thousands of keys) is read as a run of chunks of
-// whole lines, each a paragraph of its own that the next one continues: an edit moves the bytes of one chunk,
+// A paragraph longer than kChunkBytes (a section of more than a dozen or so keys) is read as a run of chunks
+// of whole lines, each a paragraph of its own that the next one continues: an edit moves the bytes of one chunk,
 // not the rest of the section, and a run of many chunks keeps an index of the keys its lines begin with, so
 // that a key is found without reading the section from its header.
 //
@@ -151,7 +151,7 @@ class IniDocument {
   //    appendSection() for the new paragraph; an edit never changes which chunks form a run.
   //  - headerIndex_: for every name a header text ("[" ... "]" CR) in a paragraph can stand for, that
   //    paragraph. An edit that adds or removes a line holding a bracket unindexes and reindexes its chunk.
-  //  - runKeys_: for a run searched often, the chunks holding a line that begins with each key name; made on
+  //  - runKeys_: for a run of 8 chunks or more, the chunks holding a line that begins with each key name; made on
   //    the first search of the run, kept up to date by noteKeyLine() when a line is added or removed.
   //  - lastHeader_ (with lastHeaderSection_): the place of the header found last. Reset when the headers may
   //    have changed, or when an edit in its chunk stands before it (its offset would be stale).

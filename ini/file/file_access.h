@@ -1,7 +1,8 @@
 #pragma once
 
-// The file operations that the store and the merge command use, behind one interface so that tests can
-// make any of them fail.
+// The file operations that the store and the merge command use, behind one interface so that tests and
+// benchmarks can keep the files in memory; the disk asks a FileFaults (file_faults.h) before each step, so
+// that tests can make any step fail.
 
 #include <cstdint>
 #include <filesystem>
@@ -54,7 +55,7 @@ class FileAccess {
 };
 
 enum class FileStep;
-class FileFaults;  // ini/file_faults.h: where tests make steps of the disk fail
+class FileFaults;  // ini/file/file_faults.h: where tests make steps of the disk fail
 
 // The real file system.
 class DiskFileAccess final : public FileAccess {

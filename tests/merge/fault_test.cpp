@@ -80,7 +80,7 @@ TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
   for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
     for (const FileStep step :
          {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
-      // The first call of each step, the backup's, succeeds; every later one is retried.
+      // Calls 2 to 51 of the step fail and are retried; the first, for all but Read the backup's, succeeds.
       const FaultyInPlaceMerge merge({step, 2, 50}, engine);
       EXPECT_EQ(merge.report.outcome, MergeOutcome::Merged) << failureMessage(merge.report);
       EXPECT_EQ(merge.list(), kMerged);

@@ -98,6 +98,6 @@ for _ in $(seq 200); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$first" 2>/dev/null && fail "the window did not close"
 wait "$first" || fail "ombrix-merger.exe ended with status $?"
 first=""
-[ "$(stored Source)" = "$new_keys" ] || fail "Source holds '$(stored Source)', not the chosen '$new_keys'"
+[ "$(stored Source)" = "$new_keys" ] || fail "Source holds '$(stored Source)', not the stored '$new_keys'"
 [ "$(stored File)" = "$mine" ] || fail "File holds '$(stored File)', not '$mine'"
 echo "PASS"
