@@ -18,23 +18,6 @@ settings='HKCU\Software\VB and VBA Program Settings\OmbrixMerger\Settings'
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 
-work=$(mktemp -d)
-cleanup() {
-  set +e
-  for process in ${first:-}; do
-    kill "$process" 2>/dev/null
-    wait "$process" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
-  done
-  exit 1
-}
 windows_path() { echo "Z:${1//\//\\}"; }
 
 source "$(dirname "$0")/x_windows.sh"

@@ -12,29 +12,6 @@ close_window=$2
 sample=$3
 caption="Ombrix Ini Files Merger 1.1b"
 
-work=$(mktemp -d)
-# Waits for what it stops: an X server still going down when the next test starts could be handed the
-# same display number. Errors no longer end the script here (wait reports the stopped program's status).
-cleanup() {
-  set +e
-  for process in ${first:-} ${xvfb:-}; do
-    kill "$process" 2>/dev/null
-    wait "$process" 2>/dev/null
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  echo "display $DISPLAY, X server $(kill -0 "${xvfb:-0}" 2>/dev/null && echo running || echo gone)," \
-    "sockets: $(ls /tmp/.X11-unix 2>/dev/null | tr '\n' ' ')" >&2
-  ss -xl 2>/dev/null | grep -F "X11-unix" >&2
-  for log in "$work"/*.log "$work"/xvfb.out; do
-    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
-  done
-  exit 1
-}
-
 source "$(dirname "$0")/x_windows.sh"
 
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb

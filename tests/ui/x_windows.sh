@@ -1,5 +1,26 @@
-# Helpers for the tests that use a real window in an X display with xdotool; sourced, after the test has
-# defined fail MESSAGE.
+# Helpers for the tests that use a real window in an X display with xdotool; sourced. Gives the test a
+# folder of its own ($work, where *.log files are shown on failure), stops the processes in $first and
+# $xvfb at the end, and fail MESSAGE.
+
+work=$(mktemp -d)
+# Waits for what it stops: an X server still going down when the next test starts could be handed the
+# same display number. Errors no longer end the script here (wait reports the stopped program's status).
+cleanup() {
+  set +e
+  for process in ${first:-} ${xvfb:-}; do
+    kill "$process" 2>/dev/null
+    wait "$process" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/*.log "$work"/xvfb.out; do
+    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
+  done
+  exit 1
+}
 
 # Waits up to TENTHS tenths of a second (default 300) until exactly COUNT visible windows have a name matching
 # PATTERN; prints the newest one's id.
