@@ -93,85 +93,72 @@ std::map<fs::path, std::string> filesIn(const fs::path& folder) {
   return files;
 }
 
+// What a refusal case starts from: the two lists in a folder of their own, merged in place.
+struct RefusalSetup {
+  TempDir dir;
+  MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
+  FakeHost host;
+  RefusalSetup() { host.outputChoice = request.fileToUpdate; }
+  void keepMyEditsWithBase(const char* name) {
+    request.policy = MergePolicy::KeepMyEdits;
+    request.base = dir.file(name, kNewList);
+  }
+};
+
 // Each refusal comes before anything is written: every file in the folder is as it was, and none is added.
 TEST(MergeRefusals, LeaveEveryFileAsItWas) {
   const std::string utf16("\xFF\xFE[\0G\0]\0\r\0\n\0", 12);
-  struct Case {
+  const struct {
     const char* name;
-    std::function<void(const TempDir&, MergeRequest&, FakeHost&)> arrange;
     Refusal refusal;
-  };
-  const Case cases[] = {
-      {"the list under another spelling of the new keys",
-       [](auto& dir, auto& request, auto&) { request.fileToUpdate = dir.path() / "." / "new.ini"; },
-       Refusal::SameFile},
-      {"an output over the new keys",
-       [](auto&, auto& request, auto& host) { host.outputChoice = request.newKeys; }, Refusal::SameFile},
-      {"an output over the base",
-       [](auto& dir, auto& request, auto& host) {
-         request.policy = MergePolicy::KeepMyEdits;
-         request.base = dir.file("old.ini", kNewList);
-         host.outputChoice = request.base;
-       },
-       Refusal::OverBase},
-      {"a backup over the base",
-       [](auto& dir, auto& request, auto&) {
-         request.policy = MergePolicy::KeepMyEdits;
-         request.base = dir.file("Mine.bak", kNewList);
-       },
-       Refusal::OverBase},
-      {"UTF-16 new keys",
-       [&](auto& dir, auto& request, auto&) { request.newKeys = dir.file("u.ini", utf16); }, Refusal::Utf16},
-      {"UTF-16 list",
-       [&](auto& dir, auto& request, auto&) { request.fileToUpdate = dir.file("u.ini", utf16); },
-       Refusal::Utf16},
-      {"LF line ends",
-       [](auto& dir, auto& request, auto&) {
-         request.fileToUpdate = dir.file("unix.ini", "[G1]\nSpeed=1\n\n");
-       },
-       Refusal::LfLineEnds},
-      {"CR line ends",
-       [](auto& dir, auto& request, auto&) {
-         request.fileToUpdate = dir.file("mac.ini", "[G1]\rSpeed=1\r\r");
-       },
-       Refusal::CrLineEnds},
-      {"backup over the new keys",
-       [](auto& dir, auto& request, auto&) { request.newKeys = dir.file("Mine.bak", kNewList); },
-       Refusal::BackupOverNewKeys},
-      {"backup linked to the list",
-       [](auto& dir, auto& request, auto&) {
-         std::error_code error;  // where links cannot be made (Wine), the case is not tried
-         fs::create_symlink(request.fileToUpdate, dir / "Mine.bak", error);
-       },
-       Refusal::BackupOverList},
+    std::function<void(RefusalSetup&)> arrange;
+  } cases[] = {
+      {"the list under another spelling of the new keys", Refusal::SameFile,
+       [](auto& s) { s.request.fileToUpdate = s.dir.path() / "." / "new.ini"; }},
+      {"an output over the new keys", Refusal::SameFile,
+       [](auto& s) { s.host.outputChoice = s.request.newKeys; }},
+      {"an output over the base", Refusal::OverBase,
+       [](auto& s) {
+         s.keepMyEditsWithBase("old.ini");
+         s.host.outputChoice = s.request.base;
+       }},
+      {"a backup over the base", Refusal::OverBase, [](auto& s) { s.keepMyEditsWithBase("Mine.bak"); }},
+      {"UTF-16 new keys", Refusal::Utf16, [&](auto& s) { s.request.newKeys = s.dir.file("u.ini", utf16); }},
+      {"UTF-16 list", Refusal::Utf16, [&](auto& s) { s.request.fileToUpdate = s.dir.file("u.ini", utf16); }},
+      {"LF line ends", Refusal::LfLineEnds,
+       [](auto& s) { s.request.fileToUpdate = s.dir.file("unix.ini", "[G1]\nSpeed=1\n\n"); }},
+      {"CR line ends", Refusal::CrLineEnds,
+       [](auto& s) { s.request.fileToUpdate = s.dir.file("mac.ini", "[G1]\rSpeed=1\r\r"); }},
+      {"backup over the new keys", Refusal::BackupOverNewKeys,
+       [](auto& s) { s.request.newKeys = s.dir.file("Mine.bak", kNewList); }},
+      // Where links cannot be made (Wine), the case is not tried.
+      {"backup linked to the list", Refusal::BackupOverList,
+       [](auto& s) {
+         std::error_code error;
+         fs::create_symlink(s.request.fileToUpdate, s.dir / "Mine.bak", error);
+       }},
       // No write permission bit: refused even for an administrator, who could write it.
-      {"read-only list",
-       [](auto&, auto& request, auto&) { fs::permissions(request.fileToUpdate, fs::perms::owner_read); },
-       Refusal::ReadOnly},
-      {"read-only output",
-       [](auto& dir, auto&, auto& host) {
-         host.outputChoice = dir.file("out.ini", "old");
-         fs::permissions(host.outputChoice, fs::perms::owner_read);
-       },
-       Refusal::ReadOnly},
-      {"output in no folder",
-       [](auto& dir, auto&, auto& host) { host.outputChoice = dir / "none" / "out.ini"; },
-       Refusal::FolderRefusesFiles},
+      {"read-only list", Refusal::ReadOnly,
+       [](auto& s) { fs::permissions(s.request.fileToUpdate, fs::perms::owner_read); }},
+      {"read-only output", Refusal::ReadOnly,
+       [](auto& s) {
+         s.host.outputChoice = s.dir.file("out.ini", "old");
+         fs::permissions(s.host.outputChoice, fs::perms::owner_read);
+       }},
+      {"output in no folder", Refusal::FolderRefusesFiles,
+       [](auto& s) { s.host.outputChoice = s.dir / "none" / "out.ini"; }},
   };
-  for (const Case& c : cases) {
-    TempDir dir;
-    MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
-    FakeHost host;
-    host.outputChoice = request.fileToUpdate;
-    c.arrange(dir, request, host);
-    const std::map<fs::path, std::string> before = filesIn(dir.path());
-    if (c.refusal == Refusal::BackupOverList && !fs::is_symlink(dir / "Mine.bak")) {
+  for (const auto& c : cases) {
+    RefusalSetup s;
+    c.arrange(s);
+    const std::map<fs::path, std::string> before = filesIn(s.dir.path());
+    if (c.refusal == Refusal::BackupOverList && !fs::is_symlink(s.dir / "Mine.bak")) {
       continue;
     }
-    const MergeReport report = runMergeCommand(request, host);
+    const MergeReport report = runMergeCommand(s.request, s.host);
     EXPECT_EQ(report.refusal, c.refusal) << c.name;
     EXPECT_EQ(report.outcome, MergeOutcome::Refused) << c.name;
-    EXPECT_EQ(filesIn(dir.path()), before) << c.name;
+    EXPECT_EQ(filesIn(s.dir.path()), before) << c.name;
   }
 }
 
