@@ -82,6 +82,7 @@ TEST_F(Cli, WrongUsageExitsWithStatusTwo) {
       {"--report", "--engine=file", newKeys, mine},
       {"--dry-run", "-o", "out.ini", newKeys, mine},
       {"--base", newKeys, newKeys, mine},
+      {"--fail-on-conflict", newKeys, mine},
       {"--check", mine, newKeys},
       {"--check", mine, "--undo", mine},
       {"--undo"},
@@ -100,6 +101,7 @@ TEST_F(Cli, HelpDescribesTheOptions) {
   EXPECT_EQ(result.status, kExitSuccess);
   EXPECT_THAT(result.out, StartsWith("Usage: ombrix-merge"));
   EXPECT_THAT(result.out, HasSubstr("keep-existing"));
+  EXPECT_THAT(result.out, HasSubstr("--undo FILE"));
   EXPECT_THAT(result.out, HasSubstr("3 merged with\nconflicts under --fail-on-conflict"));
   EXPECT_EQ(run({"--version"}).out, "ombrix-merge " OMBRIX_VERSION "\n");
 }

@@ -9,12 +9,6 @@
 #include "planned_faults.h"
 #include "test_support.h"
 
-#ifndef _WIN32
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
-
 namespace ombrix {
 namespace {
 
@@ -105,41 +99,6 @@ TEST(DiskFileAccess, FailedReplaceLeavesTheFileAsItWas) {
   EXPECT_EQ(test::countEntries(dir.path()), 2u);
 }
 
-#ifndef _WIN32
-// Lowers the largest file this process may write, so that a write runs out of room halfway.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit lowered = previous_;
-    lowered.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit previous_{};
-  void (*previousHandler_)(int) = nullptr;
-};
-
-TEST(DiskFileAccess, WriteThatRunsOutOfRoomLeavesTheOldBytes) {
-  TempDir dir;
-  const auto file = dir.file("list.ini", kSample);
-  bool written = true;
-  {
-    FileSizeLimit limit(8);
-    written = DiskFileAccess().replaceContents(file, std::string(4096, 'x'));
-  }
-  EXPECT_FALSE(written);
-  EXPECT_EQ(readFile(file), kSample);
-  EXPECT_EQ(test::countEntries(dir.path()), 1u);
-}
-#endif
-
 TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   TempDir dir;
   const auto real = dir.file("real.ini", "old");
@@ -151,30 +110,6 @@ TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   ASSERT_TRUE(DiskFileAccess().replaceContents(dir / "link.ini", "new"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
   EXPECT_EQ(readFile(real), "new");
-}
-
-TEST(IniDocument, AddsTheLoadStepLineBreakToAFullBlock) {
-  TextBlock full(6);
-  full.append("[A]\r\nk");
-  EXPECT_EQ(IniDocument(std::move(full)).text(), "[A]\r\nk\r\n");
-  TextBlock endsInLineBreak(5);
-  endsInLineBreak.append("[A]\r\n");
-  EXPECT_EQ(IniDocument(std::move(endsInLineBreak)).text(), "[A]\r\n");
-}
-
-// Paragraphs that still lie in the loaded text go out as one piece; edits that shrink a paragraph and give it
-// another number of empty lines break the piece there.
-TEST(IniDocument, WritesShrunkParagraphsWithTheirOwnEmptyLines) {
-  const std::string loaded = crlf("[A]|k=123||[B]|x=1||[C]|y=2|");
-  std::string reference = loaded;
-  normaliseLoadedText(reference);
-  IniDocument document(loaded);
-  saveKeyInText(reference, "A", "k", "1");
-  document.saveKey("A", "k", "1");
-  saveKeyInText(reference, "C", "y", "3");
-  document.saveKey("C", "y", "3");
-  EXPECT_EQ(document.text(), reference);
-  EXPECT_EQ(document.text(), crlf("[A]|k=1|||[B]|x=1||[C]|y=3|||"));
 }
 
 // Names that share a bracket tag, or one line of thousands of "[", still point a lookup at one paragraph.

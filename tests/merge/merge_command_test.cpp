@@ -145,6 +145,8 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
          s.host.outputChoice = s.dir.file("out.ini", "old");
          fs::permissions(s.host.outputChoice, fs::perms::owner_read);
        }},
+      {"keep-my-edits without a base", Refusal::NoBase,
+       [](auto& s) { s.request.policy = MergePolicy::KeepMyEdits; }},
       {"output in no folder", Refusal::FolderRefusesFiles,
        [](auto& s) { s.host.outputChoice = s.dir / "none" / "out.ini"; }},
   };
@@ -181,6 +183,10 @@ TEST_F(MergeCommand, AnOutputTakesThePermissionsOfTheListItIsMadeFrom) {
       }
     }
   }
+  // An output that is replaced keeps its own permissions.
+  fs::permissions(host.outputChoice, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(runMergeCommand(request, host).outcome, MergeOutcome::Merged);
+  EXPECT_EQ(fs::status(host.outputChoice).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 #endif
 
@@ -270,6 +276,7 @@ TEST(MergeMessages, FailuresAreWordedFromWhatReachedTheDisk) {
             "updated; no key was merged into it. The backup 'Mine.bak' is complete.");
   EXPECT_EQ(unusableFileMessage({2, "b.ini", FileProblem::Empty}),
             "The file to be updated 'b.ini' is empty.");
+  EXPECT_EQ(unusableFileMessage({3, "c.ini", FileProblem::Missing}), "The base 'c.ini' does not exist.");
   EXPECT_EQ(changeCountMessage(12), "12 lines changed.");
 }
 

@@ -23,27 +23,6 @@ test::EngineMerge mergeOnDisk(const std::string& newKeys, const std::string& out
   return merge;
 }
 
-const std::string kUserList = crlf("[G1]|Comment=Playable|Speed=1||[G2]|Comment=Unplayable|Speed=1||");
-const std::string kNewList = crlf(
-    "// new list|[G1]|Comment=Playable|Speed=2||[G2]|Comment=Playable|Speed=2||"
-    "[G3]|Comment=Almost|Speed=3");
-
-TEST(MergePass, WorkedExamplesUnderEachPolicy) {
-  const std::tuple<MergePolicy, std::int32_t, std::string> cases[] = {
-      {MergePolicy::ReplaceAll, 6,
-       "[G1]|Comment=Playable|Speed=2|||[G2]|Comment=Playable|Speed=2||||[G3]|Comment=Almost|Speed=3||"},
-      {MergePolicy::KeepPlayable, 3,
-       "[G1]|Comment=Playable|Speed=1||[G2]|Comment=Playable|Speed=1|||[G3]|Comment=Almost|Speed=3||"},
-      {MergePolicy::KeepExisting, 2,
-       "[G1]|Comment=Playable|Speed=1||[G2]|Comment=Unplayable|Speed=1|||[G3]|Comment=Almost|Speed=3||"},
-  };
-  for (const auto& [policy, count, text] : cases) {
-    const test::EngineMerge out = mergeOnDisk(kNewList, kUserList, policy);
-    EXPECT_EQ(out.count, count);
-    EXPECT_EQ(out.list, crlf(text));
-  }
-}
-
 // A store that records the writes and answers reads from fixed values.
 class RecordingStore final : public KeyStore {
  public:
@@ -81,11 +60,6 @@ TEST(MergePass, ClassifiesTrimmedLines) {
   // A UTF-8 byte-order mark before the first header is skipped; elsewhere it is part of its line.
   EXPECT_THAT(writesFor("\xEF\xBB\xBF[G]\r\nk=1\r\n\xEF\xBB\xBFj=2\r\n"),
               ElementsAre("[G]k=1", "[G]\xEF\xBB\xBFj=2"));
-}
-
-TEST(MergePass, LinesWithLoneLineFeedsAreSeparateLines) {
-  EXPECT_THAT(writesFor("[G]\nk=1\nj=2\n"), ElementsAre("[G]k=1", "[G]j=2"));
-  EXPECT_THAT(writesFor("[G]\rk=1\rj=2"), ElementsAre("[G]k=1", "[G]j=2"));
 }
 
 TEST(MergePass, KeepPlayableReadsTheOutputsComment) {

@@ -47,10 +47,10 @@ const DecisionCase kDecisions[] = {
     {"emptied by the newer list", "[G]|Speed=1|Mode=a|", "[G]|Speed=1", "[G]|Speed=", false, "", 1, 0},
     {"new key", "[G]|Mode=a|", "[G]|Mode=a", "[G]|Speed=3", false, "3", 1, 0},
     {"new game", "[H]|Mode=a|", "[H]|Mode=a", "[G]|Speed=3", false, "3", 1, 0},
-    {"game deleted by the user",
+    {"game deleted by the user, met twice",
      "[H]|Mode=a|",
      "[G]|Speed=1||[H]|Mode=a",
-     "[G]|Speed=2",
+     "[G]|Speed=2||[g]|Mode=b",
      false,
      "",
      0,
@@ -88,16 +88,6 @@ TEST(ThreeWayDecision, BothEnginesDecideAlikeAndAsTheRuleSays) {
       EXPECT_EQ(actual.list, mine) << c.name;
     }
   }
-}
-
-TEST(ThreeWayDecision, AConflictCarriesTheThreeValues) {
-  const test::EngineMerge merge =
-      test::mergeWith(MergeEngine::Memory, crlf("[G]|Speed=5|"), crlf("[g]|speed=2"),
-                      MergePolicy::KeepMyEdits, crlf("[G]|Speed=1"));
-  ASSERT_EQ(merge.conflicts.size(), 1u);
-  const Conflict& c = merge.conflicts[0];
-  EXPECT_EQ(std::vector<std::string>({c.section, c.key, c.base, c.mine, c.newer}),
-            std::vector<std::string>({"g", "speed", "1", "5", "2"}));
 }
 
 TEST(ThreeWayDecision, TheBaseTellsWhatTheNewerListDropped) {
@@ -179,23 +169,6 @@ TEST_F(Bases, OnlyACompletedMergeThatTookEveryNewValueKeepsOne) {
   }
 }
 
-TEST_F(Bases, KeepMyEditsTakesTheKeptBaseAndNamesIt) {
-  const fs::path list = dir.file("list.ini", kMine);
-  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
-  test::writeFile(list, crlf("[G]|Speed=7|"));  // the user's own edit
-  const MergeReport report = merge(crlf("[G]|Speed=3"), list, MergePolicy::KeepMyEdits, list);
-  EXPECT_TRUE(report.baseRemembered);
-  EXPECT_EQ(report.base, store.baseOf(list));
-  ASSERT_EQ(report.conflicts.size(), 1u);
-  EXPECT_EQ(report.conflicts[0].base, "2");
-  EXPECT_EQ(storedBaseOf(list), crlf("[G]|Speed=3"));
-
-  const MergeReport given =
-      merge(kNewer, list, MergePolicy::KeepMyEdits, list, false, dir.file("b.ini", kMine));
-  EXPECT_FALSE(given.baseRemembered);
-  EXPECT_EQ(given.base, dir / "b.ini");
-}
-
 // A read-only new-keys file must not leave a kept base that the next merge cannot replace.
 TEST_F(Bases, AKeptBaseStaysWritable) {
   const fs::path list = dir.file("list.ini", kMine);
@@ -210,19 +183,6 @@ TEST_F(Bases, AKeptBaseStaysWritable) {
   EXPECT_NE(fs::status(*store.baseOf(list)).permissions() & fs::perms::owner_write, fs::perms::none);
   ASSERT_EQ(merge(crlf("[G]|Speed=3"), list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
   EXPECT_EQ(storedBaseOf(list), crlf("[G]|Speed=3"));
-}
-
-TEST_F(Bases, AMovedListHasNoBaseAndIsRefusedUntouched) {
-  const fs::path list = dir.file("list.ini", kMine);
-  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
-  const fs::path moved = dir / "moved.ini";
-  fs::rename(list, moved);
-  const std::string before = readFile(moved);
-  const MergeReport report = merge(crlf("[G]|Speed=3"), moved, MergePolicy::KeepMyEdits, moved);
-  EXPECT_EQ(report.outcome, MergeOutcome::Refused);
-  EXPECT_EQ(report.refusal, Refusal::NoBase);
-  EXPECT_EQ(readFile(moved), before);
-  EXPECT_FALSE(fs::exists(dir / "moved.bak"));
 }
 
 TEST_F(Bases, UndoPutsThePreviousBaseBack) {

@@ -13,13 +13,6 @@ std::u16string nul(std::u16string visible) {
   return visible;
 }
 
-TEST(FileDialogLogic, ConvertsTheFilterToANulSeparatedList) {
-  EXPECT_EQ(convertFilter(u"Ombrix Ini File (*.ini)|*.ini"), nul(u"Ombrix Ini File (*.ini)|*.ini|"));
-  EXPECT_EQ(convertFilter(u"Ombrix Ini File (*.ini)|*.ini").size(), 30u);
-  EXPECT_EQ(convertFilter(u"A|*.a|"), nul(u"A|*.a|"));
-  EXPECT_EQ(convertFilter(u""), nul(u"|"));
-}
-
 TEST(FileDialogLogic, ResultIsTheBufferUpToItsNulWithoutSpaces) {
   EXPECT_EQ(resultFromNameBuffer(nul(u"  /a b.ini  |rest of an older name")), u"/a b.ini");
   EXPECT_EQ(resultFromNameBuffer(u"\t/x.ini "), u"\t/x.ini");

@@ -82,6 +82,15 @@ TEST_F(Window, StartsWithTheStoredPathsAndThePlayablePolicy) {
   EXPECT_EQ(window.windowTitle(), kCaption);
 }
 
+TEST_F(Window, SecondInstanceEndsWithoutReadingSettings) {
+  storeSettings(QStringLiteral("a.ini"), QStringLiteral("b.ini"));
+  LockFileInstance first(toQString(dir / "instance.lock"));
+  ASSERT_TRUE(first.acquire());
+  EXPECT_FALSE(window.form().Form_Load());
+  EXPECT_EQ(box(1)->text(), QString());
+  EXPECT_FALSE(window.isVisible());
+}
+
 TEST_F(Window, ClosingStoresBothBoxesExactly) {
   ASSERT_TRUE(window.form().Form_Load());
   box(1)->setText(QStringLiteral(" /lists/new.ini "));
@@ -148,26 +157,33 @@ TEST_F(Window, IsBuiltFromTheFormsDescription) {
   EXPECT_FALSE(window.windowIcon().isNull());
 }
 
-TEST_F(Window, CreditLabelLooksLikeALinkAndOpensTheHomePage) {
+TEST_F(Window, CreditLabelOpensTheHomePageOnALeftClick) {
   auto* credit = find<QLabel>("Label4");
   window.show();
   const QPointF inside(5, 5);
-  QMouseEvent press(QEvent::MouseButtonPress, inside, credit->mapToGlobal(inside), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, inside, credit->mapToGlobal(inside), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(credit, &press);
-  QApplication::sendEvent(credit, &release);
+  for (const Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
+    QMouseEvent press(QEvent::MouseButtonPress, inside, credit->mapToGlobal(inside), button, button,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, inside, credit->mapToGlobal(inside), button, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(credit, &press);
+    QApplication::sendEvent(credit, &release);
+  }
   EXPECT_THAT(shell.opened, ElementsAre("https://quillane.example/"));
 }
 
 TEST_F(Window, MergeWithAnEmptyBoxOpensThatBoxsBrowseDialog) {
-  box(2)->setText(QStringLiteral("/not/looked/at.ini"));
-  dialogs.answers = {"/picked.ini"};
-  find<QPushButton>("Command1")->click();
-  EXPECT_EQ(dialogs.opens.size(), 1u);
+  const QString list = toQString(dir.file("list.ini", "[G]\r\n"));
+  for (const int empty : {1, 2}) {
+    box(1)->setText(list);
+    box(2)->setText(list);
+    box(empty)->clear();
+    dialogs.answers = {"/picked.ini"};
+    find<QPushButton>("Command1")->click();
+    EXPECT_EQ(box(empty)->text(), QStringLiteral("/picked.ini"));
+  }
+  EXPECT_EQ(dialogs.opens.size(), 2u);
   EXPECT_TRUE(dialogs.saves.empty());
-  EXPECT_EQ(box(1)->text(), QStringLiteral("/picked.ini"));
   EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -247,8 +263,9 @@ TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {
   label->removeEventFilter(&recorder);
   ASSERT_FALSE(recorder.painted.empty());
   EXPECT_EQ(recorder.painted.front(), QStringLiteral("Processing line 1"));
-  EXPECT_TRUE(std::all_of(recorder.painted.begin(), recorder.painted.end(),
-                          [](const QString& text) { return text.startsWith(QStringLiteral("Processing line ")); }));
+  EXPECT_TRUE(std::all_of(recorder.painted.begin(), recorder.painted.end(), [](const QString& text) {
+    return text.startsWith(QStringLiteral("Processing line "));
+  }));
   EXPECT_TRUE(captionWhileMessageShown.startsWith(QStringLiteral("This tool merges")));
   EXPECT_EQ(messages.shown.back().text, "3000 lines changed.");
 }
