@@ -2,9 +2,8 @@
 # Builds the core, ombrix-merge, the Win32 window and the tests for Windows with MinGW-w64 and runs them under
 # Wine, the window's in a virtual X display; checks that both programs import system DLLs only; merges
 # generated lists with the Windows and the native ombrix-merge under the replace-all, keep-playable and
-# keep-existing policies and both engines and
-# checks that the results are the same, byte for byte; then uses the real window as a user would, from a
-# folder of its own. Needs the native ci build (scripts/test.sh makes it).
+# keep-existing policies and both engines and checks that the results are the same, byte for byte; then
+# uses the real window as a user would, from a folder of its own. Needs the native ci build (scripts/test.sh makes it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
