@@ -1,4 +1,5 @@
-// The Win32 window and its platform layer, run under Wine in a virtual display.
+// The Win32 window, run under Wine in a virtual display: the behaviour every window of the form has, and
+// what is Win32's own.
 
 #include "ui/win32/win32_window.h"
 
@@ -17,134 +18,32 @@
 #include "ui/form_description.h"
 #include "ui/win32/win32_services.h"
 #include "ui_fakes.h"
+#include "window_contract.h"
 
 namespace ombrix {
 namespace {
-
-namespace fs = std::filesystem;
-using testing::ElementsAre;
-
-const fs::path kSample = fs::path(OMBRIX_TEST_DATA_DIR) / "sample";
 
 const bool kCommonControls = [] {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   return InitCommonControlsEx(&controls) != FALSE;
 }();
 
-std::wstring lower(std::wstring text) {
-  for (wchar_t& c : text) {
-    c = static_cast<wchar_t>(std::towlower(c));
-  }
-  return text;
-}
-
 std::wstring classOf(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  return lower(name);
+  std::wstring lower(name);
+  for (wchar_t& c : lower) {
+    c = static_cast<wchar_t>(std::towlower(c));
+  }
+  return lower;
 }
 
 // A control's place in its parent's client area.
-form::Rect placeOf(HWND control) {
+form::Rect placeIn(HWND control, HWND parent) {
   RECT place{};
   GetWindowRect(control, &place);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
   return {place.left, place.top, place.right - place.left, place.bottom - place.top};
-}
-
-class Win32Window : public testing::Test {
- protected:
-  test::TempDir dir;
-  test::ScriptedDialogs dialogs;
-  test::RecordingMessages messages;
-  test::MemorySettings settings;
-  test::RecordingShell shell;
-  Win32MergerWindow window{GetModuleHandleW(nullptr), {&dialogs, &messages, &settings, nullptr, &shell}};
-
-  void SetUp() override { ASSERT_TRUE(window.create()) << "no window without a display"; }
-
-  void click(std::string_view control) { SendMessageW(window.control(control), BM_CLICK, 0, 0); }
-
-  std::string nameOf(HWND handle) const {
-    for (const form::Control& control : form::kControls) {
-      if (window.control(control.name) == handle) {
-        return std::string(control.name);
-      }
-    }
-    return "?";
-  }
-};
-
-TEST_F(Win32Window, IsBuiltFromTheFormsDescription) {
-  ASSERT_EQ(window.dpi(), 96);
-  RECT client{};
-  GetClientRect(window.handle(), &client);
-  EXPECT_EQ(client.right, 375);
-  EXPECT_EQ(client.bottom, 258);
-  const LONG_PTR style = GetWindowLongPtrW(window.handle(), GWL_STYLE);
-  EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0)
-      << "fixed, without minimise and maximise";
-  EXPECT_NE(GetWindowLongPtrW(window.handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0) << "no taskbar button";
-  wchar_t caption[64] = {};
-  GetWindowTextW(window.handle(), caption, 64);
-  EXPECT_EQ(fromWide(caption), form::kCaption);
-
-  for (const form::Control& control : form::kControls) {
-    const std::string name(control.name);
-    HWND handle = window.control(control.name);
-    ASSERT_NE(handle, nullptr) << name;
-    const bool isStatic = control.kind == form::Kind::Picture || control.kind == form::Kind::Label;
-    EXPECT_EQ(classOf(handle), isStatic ? L"static" : control.kind == form::Kind::TextBox ? L"edit" : L"button")
-        << name;
-    EXPECT_EQ(window.text(control.name), control.text) << name;
-    EXPECT_EQ(placeOf(handle), form::pixels(control.twips)) << name;
-    EXPECT_EQ(GetParent(handle), control.parent.empty() ? window.handle() : window.control(control.parent))
-        << name;
-  }
-
-  // Tab goes round the boxes, the buttons and the selected option, in the description's order.
-  std::vector<std::string> order;
-  HWND at = window.control("txtSource(1)");
-  for (int i = 0; i < 7; ++i) {
-    order.push_back(nameOf(at));
-    at = GetNextDlgTabItem(window.handle(), at, FALSE);
-  }
-  EXPECT_THAT(order, ElementsAre("txtSource(1)", "btnBrowse(1)", "txtSource(2)", "btnBrowse(2)", "Command1",
-                                 "Option2", "txtSource(1)"));
-  EXPECT_TRUE(window.isSelected("Option2"));
-  EXPECT_FALSE(window.isSelected("Option1") || window.isSelected("Option3"));
-}
-
-TEST_F(Win32Window, ButtonsRunTheHandlers) {
-  const fs::path newKeys = dir.file("new keys.ini", test::readFile(kSample / "new_keys.ini"));
-  const fs::path mine = dir.file("Mine.ini", test::readFile(kSample / "file_to_update.ini"));
-  dialogs.answers = {textOfPath(newKeys), textOfPath(dir / "merged.ini")};
-  click("btnBrowse(1)");
-  window.setText("txtSource(2)", textOfPath(mine));
-  click("Option1");
-  click("Command1");
-  EXPECT_EQ(window.text("txtSource(1)"), textOfPath(newKeys));
-  EXPECT_EQ(dialogs.saves.at(0).owner, window.handle());
-  EXPECT_THAT(messages.shown, ElementsAre(test::information("6 lines changed.")));
-  EXPECT_EQ(test::readFile(dir / "merged.ini"), test::readFile(kSample / "expected-replace-all.ini"));
-  EXPECT_EQ(window.text("Label1"), form::kDescription);
-
-  SendMessageW(window.handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window.control("Label4")), STN_CLICKED),
-               reinterpret_cast<LPARAM>(window.control("Label4")));
-  EXPECT_THAT(shell.opened, ElementsAre("https://quillane.example/"));
-}
-
-TEST_F(Win32Window, MovedToAMonitorOfAnotherDpiItScalesItsLayout) {
-  RECT suggested{10, 20, 600, 450};
-  SendMessageW(window.handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-  EXPECT_EQ(window.dpi(), 144);
-  RECT client{};
-  GetClientRect(window.handle(), &client);
-  EXPECT_EQ(client.right, form::pixels(form::kClientTwips.width, 144));
-  EXPECT_EQ(client.bottom, form::pixels(form::kClientTwips.height, 144));
-  for (const char* name : {"Command1", "Option3"}) {
-    EXPECT_EQ(placeOf(window.control(name)), form::pixels(form::control(name).twips, 144)) << name;
-  }
 }
 
 // Builds what Explorer hands a window when a file is dropped on it at a point of its client area.
@@ -161,50 +60,135 @@ HGLOBAL droppedFile(const std::wstring& file, POINT point) {
   return memory;
 }
 
-TEST_F(Win32Window, AFileDroppedOnAPathBoxFillsIt) {
-  const form::Rect box2 = form::pixels(form::control("txtSource(2)").twips);
-  SendMessageW(window.handle(), WM_DROPFILES,
-               reinterpret_cast<WPARAM>(droppedFile(L"C:\\Lists\\Müller.ini", {box2.left + 5, box2.top + 5})),
-               0);
-  EXPECT_EQ(window.text("txtSource(2)"), "C:\\Lists\\Müller.ini");
-  SendMessageW(window.handle(), WM_DROPFILES,
-               reinterpret_cast<WPARAM>(droppedFile(L"C:\\elsewhere.ini", {2, 2})), 0);
-  EXPECT_EQ(window.text("txtSource(1)"), "") << "a drop beside the boxes changes nothing";
-}
+class Win32Driver {
+ public:
+  explicit Win32Driver(const WindowServices& services) : window_(GetModuleHandleW(nullptr), services) {
+    EXPECT_TRUE(window_.create()) << "no window without a display";
+  }
 
-// The settings in the registry, under a key of the test's own.
-class Registry : public testing::Test {
- protected:
-  std::wstring root = L"Software\\OmbrixMerger tests\\" + std::to_wstring(std::random_device{}());
-  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str()); }
+  Win32MergerWindow& window() { return window_; }
+  formOmbrixMerger& form() { return window_.form(); }
+  FormControls& controls() { return window_; }
+
+  // Buttons get BM_CLICK; the credit label sends its parent the click notification, as a static does.
+  void click(std::string_view control) {
+    HWND handle = window_.control(control);
+    if (classOf(handle) == L"button") {
+      SendMessageW(handle, BM_CLICK, 0, 0);
+    } else {
+      SendMessageW(window_.handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(handle), STN_CLICKED),
+                   reinterpret_cast<LPARAM>(handle));
+    }
+  }
+  void drop(std::string_view box, const std::string& path) {
+    const form::Rect place = placeOf(box);
+    SendMessageW(window_.handle(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(droppedFile(toWide(path), {place.left + 5, place.top + 5})), 0);
+  }
+  void close() { SendMessageW(window_.handle(), WM_CLOSE, 0, 0); }
+
+  form::Rect placeOf(std::string_view control) const {
+    HWND handle = window_.control(control);
+    return placeIn(handle, GetParent(handle));
+  }
+  std::string parentOf(std::string_view control) const {
+    HWND parent = GetParent(window_.control(control));
+    return parent == window_.handle() ? std::string() : nameOf(parent);
+  }
+  std::string shownText(std::string_view control) const { return window_.text(control); }
+  form::Rect clientArea() const {
+    RECT client{};
+    GetClientRect(window_.handle(), &client);
+    return {0, 0, client.right, client.bottom};
+  }
+  bool fixedSize() const {
+    return (GetWindowLongPtrW(window_.handle(), GWL_STYLE) &
+            (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)) == 0;
+  }
+  std::string caption() const {
+    wchar_t caption[64] = {};
+    GetWindowTextW(window_.handle(), caption, 64);
+    return fromWide(caption);
+  }
+  // Tab goes round the boxes, the buttons and the selected option.
+  std::vector<std::string> tabOrder(std::size_t count) const {
+    std::vector<std::string> order;
+    for (HWND at = window_.control("txtSource(1)"); order.size() < count;
+         at = GetNextDlgTabItem(window_.handle(), at, FALSE)) {
+      order.push_back(nameOf(at));
+    }
+    return order;
+  }
+
+ private:
+  std::string nameOf(HWND handle) const {
+    for (const form::Control& control : form::kControls) {
+      if (window_.control(control.name) == handle) {
+        return std::string(control.name);
+      }
+    }
+    return "?";
+  }
+
+  Win32MergerWindow window_;
 };
 
-TEST_F(Registry, PathsSurviveAStopAndAStartExactly) {
-  RegistrySettings settings(root);
-  test::ScriptedDialogs dialogs;
-  test::RecordingMessages messages;
-  const std::string paths[] = {"  C:\\Spiele\\Liste für Ömer.ini ", ""};
-  {
-    Win32MergerWindow first(GetModuleHandleW(nullptr), {&dialogs, &messages, &settings});
-    ASSERT_TRUE(first.create());
-    ASSERT_TRUE(first.form().Form_Load());
-    EXPECT_EQ(first.text("txtSource(1)"), "") << "nothing stored yet";
-    first.setText("txtSource(1)", paths[0]);
-    first.setText("txtSource(2)", paths[1]);
-    SendMessageW(first.handle(), WM_CLOSE, 0, 0);
+}  // namespace
+
+namespace test {
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, WindowContract, Win32Driver);
+}  // namespace test
+
+namespace {
+
+class Win32Window : public test::WindowContract<Win32Driver> {};
+
+// Common controls of the kind each control of the description is; a tool window without a taskbar button.
+TEST_F(Win32Window, IsMadeOfTheCommonControls) {
+  ASSERT_EQ(window.window().dpi(), 96);
+  EXPECT_NE(GetWindowLongPtrW(window.window().handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+  for (const form::Control& control : form::kControls) {
+    const bool isStatic = control.kind == form::Kind::Picture || control.kind == form::Kind::Label;
+    EXPECT_EQ(classOf(window.window().control(control.name)), isStatic ? L"static"
+                                                              : control.kind == form::Kind::TextBox
+                                                                  ? L"edit"
+                                                                  : L"button")
+        << control.name;
   }
+}
+
+TEST_F(Win32Window, MovedToAMonitorOfAnotherDpiItScalesItsLayout) {
+  RECT suggested{10, 20, 600, 450};
+  SendMessageW(window.window().handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(window.window().dpi(), 144);
+  EXPECT_EQ(window.clientArea(), form::pixels(form::kClientTwips, 144));
+  for (const char* name : {"Command1", "Option3"}) {
+    EXPECT_EQ(window.placeOf(name), form::pixels(form::control(name).twips, 144)) << name;
+  }
+}
+
+TEST_F(Win32Window, ADropBesideTheBoxesChangesNothing) {
+  SendMessageW(window.window().handle(), WM_DROPFILES,
+               reinterpret_cast<WPARAM>(droppedFile(L"C:\\elsewhere.ini", {2, 2})), 0);
+  EXPECT_EQ(box(1) + box(2), "");
+}
+
+// The paths in the registry, under a key of the test's own: any text, and an empty one, round trip exactly.
+TEST(Registry, KeepsThePathsExactly) {
+  const std::wstring root = L"Software\\OmbrixMerger tests\\" + std::to_wstring(std::random_device{}());
+  RegistrySettings settings(root);
+  settings.write("Settings", "Source", "  C:\\Spiele\\Liste für Ömer.ini ");
+  settings.write("Settings", "File", "");
+  EXPECT_EQ(settings.read("Settings", "Source"), "  C:\\Spiele\\Liste für Ömer.ini ");
   DWORD type = 0;
   EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, (root + L"\\Settings").c_str(), L"File", RRF_RT_ANY, &type,
                          nullptr, nullptr),
             ERROR_SUCCESS)
       << "stored though empty";
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-
-  Win32MergerWindow second(GetModuleHandleW(nullptr), {&dialogs, &messages, &settings});
-  ASSERT_TRUE(second.create());
-  ASSERT_TRUE(second.form().Form_Load());
-  EXPECT_EQ(second.text("txtSource(1)"), paths[0]);
-  EXPECT_EQ(second.text("txtSource(2)"), paths[1]);
+  EXPECT_EQ(settings.read("Settings", "Missing"), "");
+  RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str());
 }
 
 // What the common dialog was handed, and what it answers.
