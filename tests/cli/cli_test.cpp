@@ -216,7 +216,7 @@ TEST_F(Cli, ReportListsWhatTheMergeChanged) {
 TEST_F(Cli, KeepMyEditsReportsConflictsAndFailsOnThemWhenAsked) {
   const std::string base =
       dir.file("base.ini", crlf("[G1]|Speed=1|Mode=a||[G2]|Speed=1||[G3]|Old=x")).string();
-  const std::string list = dir.file("list.ini", crlf("[G1]|Speed=5|Mode=a||[G3]|Old=x||")).string();
+  const std::string list = dir.file("list.ini", crlf("[G1]|Speed=5\x01|Mode=a||[G3]|Old=x||")).string();
   const std::string newer = dir.file("newer.ini", crlf("[G1]|Speed=2|Mode=b||[G2]|Speed=2||[G3]|")).string();
   const std::vector<std::string> merge = {"--policy", "keep-my-edits", "--base", base, newer, list};
 
@@ -227,7 +227,7 @@ TEST_F(Cli, KeepMyEditsReportsConflictsAndFailsOnThemWhenAsked) {
   EXPECT_EQ(listed.out, "Base: '" + base +
                             "'.\n[G1]\n  ~ Mode: a -> b\n1 lines changed.\n"
                             "1 effective changes. Nothing was written.\n1 conflict: your value kept.\n"
-                            "Conflicts:\n[G1]\n  ! Speed: base \"1\", yours \"5\", newer \"2\"\n"
+                            "Conflicts:\n[G1]\n  ! Speed: base \"1\", yours \"5\\x01\", newer \"2\"\n"
                             "Deleted in your list, left deleted:\n[G2]\n"
                             "Dropped by the newer list, kept:\n[G3]\n  Old=x\n");
 

@@ -112,6 +112,19 @@ TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   EXPECT_EQ(readFile(real), "new");
 }
 
+// A block never grows past its capacity; a full one moves to a larger one for the load step's line break.
+TEST(TextBlock, NeverGrowsPastItsCapacity) {
+  TextBlock block(4);
+  block.append("ab");
+  EXPECT_THROW(block.append("abc"), std::length_error);
+  EXPECT_THROW(block.resize(5), std::length_error);
+  block.append("\r\n");
+  EXPECT_EQ(IniDocument(std::move(block)).text(), "ab\r\n");
+  TextBlock full(6);
+  full.append("[A]\r\nk");
+  EXPECT_EQ(IniDocument(std::move(full)).text(), "[A]\r\nk\r\n");
+}
+
 // Names that share a bracket tag, or one line of thousands of "[", still point a lookup at one paragraph.
 TEST(IniDocument, IndexesEveryNameAHeaderCanStandFor) {
   std::string list;

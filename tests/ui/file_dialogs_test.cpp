@@ -30,6 +30,7 @@ TEST(FileDialogLogic, SaveDialogProposesTheNameAndReturnsOnlyTheChoice) {
   // The name ends in a NUL, so the dialog shows it without the spaces that fill the buffer.
   EXPECT_EQ(request.nameBuffer, toUtf16(proposed) + u'\0' + std::u16string(kNameBufferLength - 27, u' '));
   EXPECT_EQ(request.filterList, nul(u"F|*.ini||"));
+  EXPECT_EQ(convertFilter(u""), nul(u"|"));
   EXPECT_EQ(request.flags, 8198u);
   EXPECT_EQ(request.filterIndex, 0);
   EXPECT_EQ(request.title, u"T");
@@ -71,6 +72,7 @@ TEST(FileDialogLogic, PathsInAnyScriptSurviveTheRoundTrip) {
       {"a\xE2\x82", u"a\uFFFD\uFFFD"},          // cut off at the end
       {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
       {"\xC0\xAF", u"\uFFFD\uFFFD"},            // an overlong form
+      {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},  // an overlong form of three bytes
   };
   for (const auto& [bytes, expected] : strays) {
     EXPECT_EQ(toUtf16(bytes), expected);
