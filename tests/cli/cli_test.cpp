@@ -101,7 +101,7 @@ TEST_F(Cli, HelpDescribesTheOptions) {
   EXPECT_EQ(result.status, kExitSuccess);
   EXPECT_THAT(result.out, StartsWith("Usage: ombrix-merge"));
   EXPECT_THAT(result.out, HasSubstr("keep-existing"));
-  EXPECT_THAT(result.out, HasSubstr("--undo FILE"));
+  EXPECT_THAT(result.out, HasSubstr("ombrix-merge --check FILE\n       ombrix-merge --undo FILE\n"));
   EXPECT_THAT(result.out, HasSubstr("3 merged with\nconflicts under --fail-on-conflict"));
   EXPECT_EQ(run({"--version"}).out, "ombrix-merge " OMBRIX_VERSION "\n");
 }
