@@ -197,6 +197,13 @@ TEST_F(Bases, UndoPutsThePreviousBaseBack) {
   ASSERT_EQ(merge(kNewer, other, MergePolicy::ReplaceAll, other).outcome, MergeOutcome::Merged);
   ASSERT_TRUE(undoMerge(other, diskFileAccess(), basesFolder).done);
   EXPECT_EQ(storedBaseOf(other), "(none)");
+
+  // A list whose base is gone gives its backup none either: an older backup's base is not brought back.
+  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  fs::remove(*store.baseOf(list));
+  ASSERT_EQ(merge(crlf("[G]|Speed=4"), list, MergePolicy::KeepPlayable, list).outcome, MergeOutcome::Merged);
+  ASSERT_TRUE(undoMerge(list, diskFileAccess(), basesFolder).done);
+  EXPECT_EQ(storedBaseOf(list), "(none)");
 }
 
 }  // namespace
