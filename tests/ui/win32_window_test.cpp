@@ -60,9 +60,12 @@ HGLOBAL droppedFile(const std::wstring& file, POINT point) {
   return memory;
 }
 
-class Win32Driver {
+}  // namespace
+
+// The Win32 window under the shared window tests.
+class Win32Toolkit {
  public:
-  explicit Win32Driver(const WindowServices& services) : window_(GetModuleHandleW(nullptr), services) {
+  explicit Win32Toolkit(const WindowServices& services) : window_(GetModuleHandleW(nullptr), services) {
     EXPECT_TRUE(window_.create()) << "no window without a display";
   }
 
@@ -133,15 +136,13 @@ class Win32Driver {
   Win32MergerWindow window_;
 };
 
-}  // namespace
-
 namespace test {
-INSTANTIATE_TYPED_TEST_SUITE_P(Win32, WindowContract, Win32Driver);
+INSTANTIATE_TYPED_TEST_SUITE_P(Window, WindowContract, Win32Toolkit);
 }  // namespace test
 
 namespace {
 
-class Win32Window : public test::WindowContract<Win32Driver> {};
+class Win32Window : public test::WindowContract<Win32Toolkit> {};
 
 // Common controls of the kind each control of the description is; a tool window without a taskbar button.
 TEST_F(Win32Window, IsMadeOfTheCommonControls) {

@@ -28,9 +28,12 @@ QString toQString(const fs::path& path) {
   return QString::fromStdString(path.string());
 }
 
-class QtDriver {
+}  // namespace
+
+// The Qt window under the shared window tests.
+class QtToolkit {
  public:
-  explicit QtDriver(const WindowServices& services) : window_(services) { window_.show(); }
+  explicit QtToolkit(const WindowServices& services) : window_(services) { window_.show(); }
 
   QtMergerWindow& window() { return window_; }
   formOmbrixMerger& form() { return window_.form(); }
@@ -98,15 +101,13 @@ class QtDriver {
   QtMergerWindow window_;
 };
 
-}  // namespace
-
 namespace test {
-INSTANTIATE_TYPED_TEST_SUITE_P(Qt, WindowContract, QtDriver);
+INSTANTIATE_TYPED_TEST_SUITE_P(Window, WindowContract, QtToolkit);
 }  // namespace test
 
 namespace {
 
-class Window : public test::WindowContract<QtDriver> {
+class Window : public test::WindowContract<QtToolkit> {
  protected:
   QLineEdit* box(int index) {
     return static_cast<QLineEdit*>(window.find(index == 1 ? "txtSource(1)" : "txtSource(2)"));
