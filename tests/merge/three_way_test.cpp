@@ -169,6 +169,15 @@ TEST_F(Bases, OnlyACompletedMergeThatTookEveryNewValueKeepsOne) {
   }
 }
 
+TEST_F(Bases, AGivenBaseComesBeforeTheKeptOne) {
+  const fs::path list = dir.file("list.ini", kMine);
+  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  const MergeReport given =
+      merge(kNewer, list, MergePolicy::KeepMyEdits, list, false, dir.file("b.ini", kMine));
+  EXPECT_FALSE(given.baseRemembered);
+  EXPECT_EQ(given.base, dir / "b.ini");
+}
+
 // A read-only new-keys file must not leave a kept base that the next merge cannot replace.
 TEST_F(Bases, AKeptBaseStaysWritable) {
   const fs::path list = dir.file("list.ini", kMine);
