@@ -7,7 +7,7 @@
 
 #include "bench/game_lists.h"
 #include "ini/file/key_store.h"
-#include "memory_files.h"
+#include "file_fakes.h"
 #include "merge/merge_pass.h"
 
 namespace ombrix::bench {

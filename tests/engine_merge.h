@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ini/file/key_store.h"
-#include "memory_files.h"
+#include "file_fakes.h"
 #include "merge/merge_command.h"
 #include "merge/three_way.h"
 

@@ -1,6 +1,10 @@
 #pragma once
 
-// Helpers shared by the tests: visible line ends and throwaway folders.
+// What every test file starts from: GoogleTest, visible line ends, throwaway folders, and the names the
+// tests use most, brought into the project's namespace.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -97,3 +101,15 @@ class FailingStreamBuffer : public std::streambuf {
 };
 
 }  // namespace ombrix::test
+
+namespace ombrix {
+namespace fs = std::filesystem;
+using test::crlf;
+using test::readFile;
+using test::TempDir;
+using testing::ElementsAre;
+using testing::EndsWith;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::StartsWith;
+}  // namespace ombrix

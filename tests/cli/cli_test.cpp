@@ -1,32 +1,41 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+// ombrix-merge as its users run it, and what it makes of inputs nobody should have to write and of being
+// killed midway: it merges or clearly refuses, and every file it did not mean to change keeps its bytes.
 
 #include <cstdio>
 #include <sstream>
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <unordered_set>
 #endif
 
 #include "cli/cli_app.h"
-#include "cli/cli_run.h"
+#include "engine_merge.h"
+#include "ini/file/path_text.h"
 #include "merge/output_lock.h"
 #include "test_support.h"
 
 namespace ombrix {
 namespace {
 
-namespace fs = std::filesystem;
-using test::crlf;
-using test::readFile;
-using test::TempDir;
-using testing::EndsWith;
-using testing::HasSubstr;
-using testing::IsEmpty;
-using testing::StartsWith;
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
 
-using test::CliRun;
-using test::run;
+// Runs ombrix-merge in the test's process with its output captured.
+CliRun run(const std::vector<std::string>& args, CliTerminal terminal = {}) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = runCli(args, out, err, terminal);
+  return {status, out.str(), err.str()};
+}
 
 const fs::path kSample = fs::path(OMBRIX_TEST_DATA_DIR) / "sample";
 
@@ -41,16 +50,6 @@ class Cli : public testing::Test {
     mine = dir.file("Mine.ini", readFile(kSample / "file_to_update.ini")).string();
   }
 };
-
-TEST_F(Cli, MergesInPlaceWithABackupAndKeepPlayableByDefault) {
-  const CliRun result = run({newKeys, mine});
-  EXPECT_EQ(result.status, kExitSuccess);
-  EXPECT_THAT(result.out, EndsWith("\n3 lines changed.\n"));
-  EXPECT_THAT(result.out, HasSubstr("Mine.bak"));
-  EXPECT_THAT(result.err, IsEmpty());
-  EXPECT_EQ(readFile(mine), readFile(kSample / "expected-keep-playable.ini"));
-  EXPECT_EQ(readFile(dir / "Mine.bak"), readFile(kSample / "file_to_update.ini"));
-}
 
 TEST_F(Cli, EachPolicyAndEngineWritesToTheChosenOutput) {
   for (const char* engine : {"--engine=memory", "--engine=file"}) {
@@ -193,7 +192,7 @@ TEST_F(Cli, FailureAfterTheChecksReportsTheCountAndExitsWithOne) {
   EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
 }
 
-TEST_F(Cli, DryRunListsTheChangesAndWritesNothing) {
+TEST_F(Cli, DryRunAndReportListTheChanges) {
   const CliRun result = run({"--dry-run", "--policy", "replace-all", newKeys, mine});
   EXPECT_EQ(result.status, kExitSuccess) << result.err;
   EXPECT_EQ(result.out,
@@ -202,12 +201,10 @@ TEST_F(Cli, DryRunListsTheChangesAndWritesNothing) {
             "6 lines changed.\n5 effective changes. Nothing was written.\n");
   EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
   EXPECT_EQ(test::countEntries(dir.path()), 2u) << "no backup, no output";
-}
 
-TEST_F(Cli, ReportListsWhatTheMergeChanged) {
-  const CliRun result = run({"--report", newKeys, mine});
-  EXPECT_EQ(result.status, kExitSuccess) << result.err;
-  EXPECT_THAT(result.out,
+  const CliRun report = run({"--report", newKeys, mine});
+  EXPECT_EQ(report.status, kExitSuccess) << report.err;
+  EXPECT_THAT(report.out,
               EndsWith("[G2]\n  ~ Comment: Unplayable -> Playable\n[G3] (new section)\n"
                        "  + Comment=Almost\n  + Speed=3\n3 lines changed.\n3 effective changes.\n"));
   EXPECT_EQ(readFile(mine), readFile(kSample / "expected-keep-playable.ini"));
@@ -245,7 +242,8 @@ TEST_F(Cli, KeepMyEditsReportsConflictsAndFailsOnThemWhenAsked) {
                                   (dir / "list.bak").string() + "'.\n0 lines changed.\nNo conflicts.\n"));
 }
 
-TEST_F(Cli, CheckAndUndoWorkOnOneFile) {
+// A merge without options: keep-playable, in place, after a backup that undo puts back.
+TEST_F(Cli, ChecksMergesInPlaceAndUndoes) {
   const CliRun clean = run({"--check", mine});
   EXPECT_EQ(clean.status, kExitSuccess);
   EXPECT_THAT(clean.out, HasSubstr("nothing found"));
@@ -255,7 +253,11 @@ TEST_F(Cli, CheckAndUndoWorkOnOneFile) {
   EXPECT_THAT(found.out, HasSubstr(messy + ":3: section [B] does not follow an empty line"));
   EXPECT_THAT(found.out, EndsWith("2 findings.\n"));
 
-  ASSERT_EQ(run({newKeys, mine}).status, kExitSuccess);
+  const CliRun merged = run({newKeys, mine});
+  ASSERT_EQ(merged.status, kExitSuccess);
+  EXPECT_THAT(merged.out, HasSubstr("Mine.bak"));
+  EXPECT_THAT(merged.out, EndsWith("\n3 lines changed.\n"));
+  EXPECT_THAT(merged.err, IsEmpty());
   const CliRun undone = run({"--undo", mine});
   EXPECT_EQ(undone.status, kExitSuccess) << undone.err;
   EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
@@ -273,6 +275,145 @@ TEST_F(Cli, ShowsProgressOnlyOnATerminalAndNotWhenQuiet) {
   EXPECT_THAT(run({"--quiet", "-o", (dir / "b.ini").string(), newKeys, mine}, terminal).err, IsEmpty());
   EXPECT_THAT(run({"-o", (dir / "c.ini").string(), newKeys, mine}).err, IsEmpty());
 }
+
+// Runs a merge into OUTPUT and checks that the inputs kept their bytes and the output is what the reference
+// engine writes.
+void expectMergeLikeTheReference(const TempDir& dir, const std::string& newKeys, const std::string& list) {
+  const fs::path newKeysFile = dir.file("new.ini", newKeys);
+  const fs::path listFile = dir.file("list.ini", list);
+  const CliRun result = run(
+      {"--policy", "replace-all", "-o", (dir / "out.ini").string(), newKeysFile.string(), listFile.string()});
+  ASSERT_EQ(result.status, kExitSuccess) << result.err;
+  EXPECT_TRUE(readFile(newKeysFile) == newKeys);
+  EXPECT_TRUE(readFile(listFile) == list);
+  EXPECT_TRUE(readFile(dir / "out.ini") ==
+              test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll).list);
+}
+
+TEST(HostileInput, EveryByteValuePassesThroughUntouched) {
+  std::string anyBytes;
+  for (int c = 0; c < 256; ++c) {
+    if (c != '\r' && c != '\n') {
+      anyBytes += static_cast<char>(c);
+    }
+  }
+  TempDir dir;
+  const std::string list =
+      "// " + anyBytes + "\r\n[G" + std::string(1, '\0') + "]\r\nk=" + anyBytes + "\r\n\r\n";
+  const std::string newKeys =
+      "[G" + std::string(1, '\0') + "]\r\nv=" + anyBytes + "\r\nk" + anyBytes + "=1\r\n";
+  expectMergeLikeTheReference(dir, newKeys, list);
+  EXPECT_THAT(readFile(dir / "out.ini"), HasSubstr("\r\nv=" + anyBytes + "\r\n"));
+}
+
+TEST(HostileInput, HugeLinesAndManySections) {
+  TempDir dir;
+  // A 20 MB line, and a key line of a million "=" signs, into a list whose last line has no line break.
+  const std::string longValue(20'000'000, 'v');
+  expectMergeLikeTheReference(dir, "[G]\r\nk=" + longValue + "\r\nk" + std::string(1'000'000, '=') + "\r\n",
+                              "[G]\r\nk=1");
+  // 100,000 sections, every one of them written.
+  std::string list;
+  std::string newKeys;
+  for (int i = 0; i < 100'000; ++i) {
+    list += "[S" + std::to_string(i) + "]\r\nk=1\r\n\r\n";
+    newKeys += "[s" + std::to_string(i) + "]\r\nk=2\r\n";
+  }
+  const fs::path newKeysFile = dir.file("new.ini", newKeys);
+  const fs::path listFile = dir.file("list.ini", list);
+  const CliRun result = run({"--policy", "replace-all", newKeysFile.string(), listFile.string()});
+  ASSERT_EQ(result.status, kExitSuccess) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("\n100000 lines changed.\n"));
+  EXPECT_TRUE(readFile(dir / "list.bak") == list);
+  const std::string merged = readFile(listFile);
+  EXPECT_EQ(merged.find("k=1"), std::string::npos);
+  EXPECT_THAT(merged, HasSubstr("[S99999]\r\nk=2\r\n"));
+}
+
+TEST(HostileInput, ALargeListIsMergedInPlace) {
+  TempDir dir;
+  std::string list;
+  list.reserve(66'000'000);
+  const std::string game =
+      "Comment=Playable\r\nSpeed=1\r\nSound=1\r\nNotes=" + std::string(100, 'n') + "\r\n\r\n";
+  for (int i = 0; list.size() < 64'000'000; ++i) {
+    list.append("[Game ").append(std::to_string(i)).append("]\r\n").append(game);
+  }
+  const fs::path listFile = dir.file("list.ini", list);
+  const fs::path newKeysFile = dir.file("new.ini", crlf("[Game 0]|Speed=2|[Game 400000]|Speed=3|[New]|k=1|"));
+  const CliRun result = run({"--policy", "replace-all", newKeysFile.string(), listFile.string()});
+  ASSERT_EQ(result.status, kExitSuccess) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("\n3 lines changed.\n"));
+  const std::string merged = readFile(listFile);
+  EXPECT_EQ(merged.substr(0, 36), "[Game 0]\r\nComment=Playable\r\nSpeed=2\r");
+  EXPECT_THAT(merged.substr(merged.size() - 30), HasSubstr("[New]\r\nk=1\r\n\r\n"));
+  EXPECT_TRUE(readFile(dir / "list.bak") == list);
+}
+
+TEST(HostileInput, PathsWithSpacesNonAsciiLettersAndLongNames) {
+  TempDir dir;
+  const fs::path folder = dir.path() / fs::path(u8"Spiele \u00e4\u00f6\u00fc \u2605");
+  fs::create_directories(folder);
+  const std::string longName = std::string(240, 'n') + ".ini";
+  const fs::path newKeysFile = folder / fs::path(u8"neue Schl\u00fcssel.ini");
+  const fs::path listFile = folder / longName;
+  test::writeFile(newKeysFile, crlf("[G]|k=2|"));
+  test::writeFile(listFile, crlf("[G]|k=1||"));
+  const CliRun result = run({"--policy", "replace-all", textOfPath(newKeysFile), textOfPath(listFile)});
+  ASSERT_EQ(result.status, kExitSuccess) << result.err;
+  EXPECT_EQ(readFile(listFile), crlf("[G]|k=2|||"));
+  EXPECT_EQ(readFile(folder / (std::string(240, 'n') + ".bak")), crlf("[G]|k=1||"));
+}
+
+#ifndef _WIN32
+// Every state the list passes through while the reference engine merges, as hashes.
+std::unordered_set<std::size_t> statesOfReferenceMerge(const std::string& newKeys, const std::string& list) {
+  std::unordered_set<std::size_t> states = {std::hash<std::string>()(list)};
+  const auto seen = [&](const std::string& now) { states.insert(std::hash<std::string>()(now)); };
+  seen(test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll, {}, false, seen).list);
+  return states;
+}
+
+TEST(HostileInput, AMergeKilledMidwayLeavesAWholeListAndAWholeBackup) {
+  TempDir dir;
+  std::string list;
+  std::string newKeys;
+  for (int i = 0; i < 800; ++i) {
+    list += "[Game " + std::to_string(i) + "]\r\nComment=Playable\r\nSpeed=1\r\nSound=1\r\n\r\n";
+    newKeys += "[Game " + std::to_string(i) + "]\r\nSpeed=2\r\nSound=0\r\nVideo=1\r\n";
+  }
+  const fs::path listFile = dir.file("list.ini", list);
+  const fs::path newKeysFile = dir.file("new.ini", newKeys);
+  const std::unordered_set<std::size_t> states = statesOfReferenceMerge(newKeys, list);
+  const std::size_t original = std::hash<std::string>()(list);
+  const std::size_t merged = std::hash<std::string>()(
+      test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll).list);
+
+  int caughtMidway = 0;
+  for (const int killAfterMs : {50, 200, 400}) {
+    test::writeFile(listFile, list);
+    fs::remove(dir / "list.bak");
+    const pid_t child = fork();
+    if (child == 0) {
+      execl(OMBRIX_MERGE_PROGRAM, OMBRIX_MERGE_PROGRAM, "--quiet", "--engine=file", "--policy", "replace-all",
+            newKeysFile.c_str(), listFile.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::size_t left = std::hash<std::string>()(readFile(listFile));
+    EXPECT_EQ(states.count(left), 1u)
+        << "killed after " << killAfterMs << " ms: the list is not a state the merge passes through";
+    caughtMidway += left != original && left != merged ? 1 : 0;
+    if (fs::exists(dir / "list.bak")) {
+      EXPECT_TRUE(readFile(dir / "list.bak") == list) << "the backup is complete or absent";
+    }
+  }
+  EXPECT_GE(caughtMidway, 1) << "no kill landed while the list was being merged";
+}
+#endif
 
 }  // namespace
 }  // namespace ombrix

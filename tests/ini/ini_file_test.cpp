@@ -1,20 +1,13 @@
 #include "ini/file/ini_file.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "ini/document/ini_document.h"
 #include "ini/file/file_faults.h"
 #include "ini/text/ini_text.h"
-#include "planned_faults.h"
+#include "file_fakes.h"
 #include "test_support.h"
 
 namespace ombrix {
 namespace {
-
-using test::crlf;
-using test::readFile;
-using test::TempDir;
 
 const std::string kSample = crlf("[A]|k1=1|k2=2||[B]|x=9||");
 

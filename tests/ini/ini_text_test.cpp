@@ -1,13 +1,9 @@
 #include "ini/text/ini_text.h"
 
-#include <gtest/gtest.h>
-
 #include "test_support.h"
 
 namespace ombrix {
 namespace {
-
-using test::crlf;
 
 const std::string kSample = crlf("[A]|k1=1|k2=2||[B]|x=9||");
 

@@ -1,8 +1,5 @@
 // The list check, the undo of an in-place merge, and the change list that --dry-run and --report print.
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include "merge/change_report.h"
 #include "merge/list_check.h"
 #include "merge/undo.h"
@@ -11,15 +8,8 @@
 namespace ombrix {
 namespace {
 
-namespace fs = std::filesystem;
-using test::crlf;
-using test::readFile;
-using test::TempDir;
 using testing::AllOf;
-using testing::ElementsAre;
 using testing::Field;
-using testing::HasSubstr;
-using testing::IsEmpty;
 
 auto finding(std::size_t line, const char* words) {
   return AllOf(Field(&ListFinding::line, line), Field(&ListFinding::message, HasSubstr(words)));

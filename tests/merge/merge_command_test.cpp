@@ -1,22 +1,15 @@
 #include "merge/merge_command.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <map>
 
+#include "ini/file/ini_file.h"
 #include "merge/merge_messages.h"
+#include "file_fakes.h"
 #include "test_support.h"
 
 namespace ombrix {
 namespace {
-
-namespace fs = std::filesystem;
-using test::crlf;
-using test::readFile;
-using test::TempDir;
-using testing::ElementsAre;
 
 // A host that answers the output question from a fixed path and records what the command asked of it.
 class FakeHost final : public MergeHost {
@@ -45,25 +38,23 @@ class MergeCommand : public testing::Test {
   MergeReport merge() { return runMergeCommand(request, host); }
 };
 
-TEST_F(MergeCommand, CopiesToANewOutputAndLeavesTheUsersFileAlone) {
+TEST_F(MergeCommand, CopiesToANewOutputOrMergesInPlaceAfterACompleteBackup) {
+  const std::string merged = crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||");
   host.outputChoice = dir / "merged.ini";
-  const MergeReport report = merge();
+  MergeReport report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   EXPECT_EQ(report.changeCount, 2);
-  EXPECT_EQ(readFile(dir / "merged.ini"), crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||"));
+  EXPECT_EQ(readFile(dir / "merged.ini"), merged);
   EXPECT_EQ(readFile(request.fileToUpdate), kUserList);
   EXPECT_FALSE(fs::exists(dir / "Mine.bak"));
   EXPECT_EQ(host.progressLines, 4);
   EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI", "progress ended"));
-}
-
-TEST_F(MergeCommand, MergesInPlaceAfterACompleteBackup) {
   // Another spelling of the same path is still the file to be updated.
   host.outputChoice = dir.path() / "." / "Mine.INI";
-  const MergeReport report = merge();
+  report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   EXPECT_EQ(readFile(dir / "Mine.bak"), kUserList);
-  EXPECT_EQ(readFile(request.fileToUpdate), crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||"));
+  EXPECT_EQ(readFile(request.fileToUpdate), merged);
   EXPECT_EQ(report.backup, dir.path() / "." / "Mine.bak");
 }
 
@@ -239,23 +230,6 @@ TEST_F(MergeCommand, CancelledSaveDialogTouchesNothing) {
   EXPECT_EQ(test::countEntries(dir.path()), 2u);
 }
 
-TEST_F(MergeCommand, FailuresSayWhichStepFailedAndWhatReachedTheDisk) {
-  // A folder where the output should go: the merged list cannot replace it.
-  const fs::path nowhere = dir / "a-folder";
-  fs::create_directory(nowhere);
-  host.outputChoice = nowhere;
-  MergeReport report = merge();
-  EXPECT_EQ(report.outcome, MergeOutcome::Failed);
-  EXPECT_EQ(report.failedStep, FailedStep::WriteOutput);
-  EXPECT_EQ(report.written, Written::Nothing);
-  EXPECT_EQ(report.changeCount, 0);
-  EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI", "progress ended"));
-
-  report = runMergeCommand(request, host, MergeEngine::File);
-  EXPECT_EQ(report.failedStep, FailedStep::CopyToOutput);
-  EXPECT_EQ(report.written, Written::Nothing);
-}
-
 TEST(MergeMessages, FailuresAreWordedFromWhatReachedTheDisk) {
   MergeReport report;
   report.outcome = MergeOutcome::Failed;
@@ -286,6 +260,68 @@ TEST(BackupPath, ReplacesAnIniExtensionInAnyCaseAndAppendsOtherwise) {
   EXPECT_EQ(backupPathFor("/games/list.txt"), fs::path("/games/list.txt.bak"));
   EXPECT_EQ(backupPathFor("/games/ini"), fs::path("/games/ini.bak"));
   EXPECT_EQ(backupPathFor(".ini"), fs::path(".bak"));
+}
+
+// Faults of the file system at every step that a merge takes: what the user's files hold afterwards.
+const std::string kList = crlf("[A]|k=1|j=2||[B]|x=9||");
+
+const std::string kNewKeys = crlf("[A]|k=2|n=3|[C]|y=1|");
+const std::string kMerged = crlf("[A]|k=2|j=2|n=3||[B]|x=9|||[C]|y=1||");
+
+// Merges the new keys into list.ini in place, in a folder of its own, with the planned faults.
+struct FaultyInPlaceMerge {
+  FaultyInPlaceMerge(test::PlannedFaults faults, MergeEngine engine, const std::string& newKeys = kNewKeys) {
+    dir.file("new.ini", newKeys);
+    dir.file("list.ini", kList);
+    DiskFileAccess disk(&faults);
+    FakeHost host;
+    host.outputChoice = dir / "list.ini";
+    report =
+        runMergeCommand({dir / "new.ini", dir / "list.ini", MergePolicy::ReplaceAll}, host, engine, disk);
+  }
+  std::string list() const { return readFile(dir / "list.ini"); }
+  std::string backup() const { return readFile(dir / "list.bak"); }
+
+  TempDir dir;
+  MergeReport report;
+};
+
+// A backup that cannot be written stops the merge before the list is touched; a merged list that cannot be
+// put on the disk is not reported as merged, and the list and its complete backup stay.
+TEST(Faults, AStepThatKeepsFailingLeavesTheListAndNoHalfBackup) {
+  const struct {
+    FileStep step;
+    int first;  // the backup is the first write, flush and rename; the merged list the second
+    FailedStep failed;
+  } cases[] = {{FileStep::Open, 1, FailedStep::Backup},       {FileStep::Write, 1, FailedStep::Backup},
+               {FileStep::Flush, 1, FailedStep::Backup},      {FileStep::Rename, 1, FailedStep::Backup},
+               {FileStep::Flush, 2, FailedStep::WriteOutput}, {FileStep::Rename, 2, FailedStep::WriteOutput}};
+  for (const auto& c : cases) {
+    const FaultyInPlaceMerge merge({c.step, c.first, 101}, MergeEngine::Memory);
+    const bool backedUp = c.failed != FailedStep::Backup;
+    EXPECT_EQ(merge.report.failedStep, c.failed) << c.first;
+    EXPECT_EQ(merge.report.backup.empty(), !backedUp) << "no backup to speak of";
+    EXPECT_EQ(merge.report.changeCount, 0) << "no line reached the disk";
+    EXPECT_EQ(merge.list(), kList);
+    EXPECT_EQ(fs::exists(merge.dir / "list.bak"), backedUp);
+    EXPECT_EQ(test::countEntries(merge.dir.path()), backedUp ? 3u : 2u);
+    if (backedUp) {
+      EXPECT_EQ(merge.backup(), kList);
+    }
+  }
+}
+
+TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
+  for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
+    for (const FileStep step :
+         {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
+      // Calls 2 to 51 of the step fail and are retried; the first, for all but Read the backup's, succeeds.
+      const FaultyInPlaceMerge merge({step, 2, 50}, engine);
+      EXPECT_EQ(merge.report.outcome, MergeOutcome::Merged) << failureMessage(merge.report);
+      EXPECT_EQ(merge.list(), kMerged);
+      EXPECT_EQ(merge.backup(), kList);
+    }
+  }
 }
 
 }  // namespace

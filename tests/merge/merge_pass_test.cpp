@@ -1,9 +1,9 @@
+// The merge pass over the lines of the new keys, and how those lines are read.
+
 #include "merge/merge_pass.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <map>
+#include <random>
 #include <sstream>
 
 #include "engine_merge.h"
@@ -12,16 +12,6 @@
 
 namespace ombrix {
 namespace {
-
-using test::crlf;
-using testing::ElementsAre;
-
-// The pass with the reference store, which reads and writes the whole list for every key.
-test::EngineMerge mergeOnDisk(const std::string& newKeys, const std::string& output, MergePolicy policy) {
-  test::EngineMerge merge = test::mergeWith(MergeEngine::File, output, newKeys, policy);
-  EXPECT_TRUE(merge.completed);
-  return merge;
-}
 
 // A store that records the writes and answers reads from fixed values.
 class RecordingStore final : public KeyStore {
@@ -100,48 +90,31 @@ TEST(MergePass, KeepExistingWritesMissingAndEmptyKeysOnly) {
 
 TEST(MergePass, CountsKeyLinesOutsideAnySectionUnderEveryPolicy) {
   for (MergePolicy policy : {MergePolicy::ReplaceAll, MergePolicy::KeepPlayable, MergePolicy::KeepExisting}) {
-    const test::EngineMerge out = mergeOnDisk(crlf("k=1|j=2|"), crlf("[A]|k=0||"), policy);
+    const test::EngineMerge out = test::mergeWith(MergeEngine::File, crlf("[A]|k=0||"), crlf("k=1|j=2|"), policy);
     EXPECT_EQ(out.count, 2);
     EXPECT_EQ(out.list, crlf("[A]|k=0||")) << "a key without a section is never written";
   }
 }
 
-TEST(MergePass, SeesItsOwnEarlierWrites) {
-  // The Comment set early in a section protects the keys after it.
-  const test::EngineMerge out =
-      mergeOnDisk(crlf("[G]|Comment=Playable|Speed=9|"), crlf("[G]|Speed=1||"), MergePolicy::KeepPlayable);
-  EXPECT_EQ(out.count, 1);
-  EXPECT_EQ(out.list, crlf("[G]|Speed=1|Comment=Playable||"));
-}
-
-TEST(MergePass, ReportsProgressForEveryLineBeforeHandlingIt) {
-  std::istringstream in(crlf("[G]||k=1"));
-  LineReader lines(in);
-  RecordingStore store;
-  std::vector<std::string> progress;
-  runMergePass(lines, store, MergePolicy::ReplaceAll, [&](std::string_view text) {
-    progress.emplace_back(text);
-    progress.push_back(std::to_string(store.writes.size()) + " written");
-  });
-  EXPECT_THAT(progress, ElementsAre("Processing line 1", "0 written", "Processing line 2", "0 written",
-                                    "Processing line 3", "0 written"));
-}
-
-TEST(MergePass, NumbersEveryLineInPlainDecimals) {
-  std::string manyLines;
-  for (int i = 0; i < 10'050; ++i) {
-    manyLines += "// line\r\n";
+// Each line is reported, numbered in plain decimals, before it is handled.
+TEST(MergePass, ReportsEveryLineBeforeHandlingIt) {
+  std::string newKeys = "[G]\r\n";
+  for (int i = 1; i < 10'050; ++i) {
+    newKeys += "k=1\r\n";
   }
-  std::istringstream in(manyLines);
+  std::istringstream in(newKeys);
   LineReader lines(in);
   RecordingStore store;
-  int expected = 0;
-  int wrong = 0;
+  std::size_t line = 0;
+  std::size_t wrong = 0;
   runMergePass(lines, store, MergePolicy::ReplaceAll, [&](std::string_view text) {
-    wrong += text == "Processing line " + std::to_string(++expected) ? 0 : 1;
+    ++line;
+    const bool right = text == "Processing line " + std::to_string(line) &&
+                       store.writes.size() == std::max<std::size_t>(line, 2) - 2;
+    wrong += right ? 0 : 1;
   });
-  EXPECT_EQ(expected, 10'050);
-  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(line, 10'050u);
+  EXPECT_EQ(wrong, 0u);
 }
 
 TEST(MergePass, EndsOnAReadErrorKeepingTheCountSoFar) {
@@ -155,6 +128,65 @@ TEST(MergePass, EndsOnAReadErrorKeepingTheCountSoFar) {
   EXPECT_FALSE(result.failure.empty());
   EXPECT_THAT(store.writes, ElementsAre("[G]k=1"));
   EXPECT_EQ(result.changeCount, 1);
+}
+
+std::vector<std::string> linesOf(LineReader& reader) {
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (!reader.atEnd()) {
+    EXPECT_TRUE(reader.readLine(line));
+    lines.emplace_back(line);
+  }
+  EXPECT_FALSE(reader.failed());
+  return lines;
+}
+
+// The lines read from a stream through a buffer of bufferSize; a reader of the same bytes in memory must
+// find the same lines.
+std::vector<std::string> readAllLines(const std::string& bytes,
+                                      std::size_t bufferSize = LineReader::kBufferSize) {
+  std::istringstream in(bytes);
+  LineReader fromStream(in, bufferSize);
+  LineReader inMemory{std::string_view(bytes)};
+  const std::vector<std::string> lines = linesOf(fromStream);
+  EXPECT_EQ(linesOf(inMemory), lines);
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+// Lines end at CR LF, at a lone CR or at a lone LF; a last line without a break still counts.
+Lines splitLines(const std::string& bytes) {
+  Lines lines;
+  std::string line;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r' && bytes[i] != '\n') {
+      line += bytes[i];
+      continue;
+    }
+    lines.push_back(line);
+    line.clear();
+    i += bytes.compare(i, 2, "\r\n") == 0 ? 1u : 0u;
+  }
+  if (!line.empty()) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Random texts of line breaks and letters through buffers of every size around theirs, so that breaks fall
+// on every kind of buffer border.
+TEST(LineReader, LineBreaksOnEveryBorderOfASmallBuffer) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes(random() % 24, 'a');
+    for (char& c : bytes) {
+      c = std::string("\r\na", 3)[random() % 3];
+    }
+    for (std::size_t bufferSize = 1; bufferSize <= bytes.size() + 1; ++bufferSize) {
+      ASSERT_EQ(readAllLines(bytes, bufferSize), splitLines(bytes)) << testing::PrintToString(bytes);
+    }
+  }
 }
 
 }  // namespace

@@ -3,9 +3,6 @@
 
 #include "merge/three_way.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <sstream>
 
 #include "engine_merge.h"
@@ -18,10 +15,6 @@
 namespace ombrix {
 namespace {
 
-namespace fs = std::filesystem;
-using test::crlf;
-using test::readFile;
-using test::TempDir;
 using testing::ElementsAreArray;
 
 struct DecisionCase {

@@ -1,19 +1,65 @@
 // The real Qt dialogs behind the dialog wrappers, driven while they are open.
 
-#include <gtest/gtest.h>
-
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTimer>
+#include <functional>
+#include <vector>
 
-#include "qt_modal_driver.h"
 #include "test_support.h"
 #include "ui/qt/qt_services.h"
 
 namespace ombrix {
 namespace {
+
+// Acts on modal widgets as a user would: each step waits until its widget is the active modal one, then
+// runs. Steps that never see their widget end the nested event loops so a broken test cannot hang.
+class ModalDriver : public QObject {
+ public:
+  using Step = std::function<void(QWidget* modal)>;
+
+  explicit ModalDriver(std::vector<std::pair<const char*, Step>> steps) : steps_(std::move(steps)) {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+    clock_.start();
+    timer_.start();
+  }
+
+  bool finished() const { return next_ == steps_.size(); }
+
+ private:
+  void poll() {
+    if (finished()) {
+      timer_.stop();
+      return;
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    const auto& [className, step] = steps_[next_];
+    if (modal != nullptr && modal->inherits(className) && modal->isVisible()) {
+      ++next_;
+      // Queued, because a step may open a modal loop of its own, and Qt does not fire this timer again
+      // while its handler is still running.
+      QMetaObject::invokeMethod(
+          this, [step = step, modal] { step(modal); }, Qt::QueuedConnection);
+    } else if (clock_.elapsed() > 10'000) {
+      timer_.stop();
+      for (int i = 0; i < 5 && QApplication::activeModalWidget() != nullptr; ++i) {
+        QApplication::activeModalWidget()->close();
+      }
+    }
+  }
+
+  std::vector<std::pair<const char*, Step>> steps_;
+  std::size_t next_ = 0;
+  QTimer timer_;
+  QElapsedTimer clock_;
+};
+
 
 QString toQString(const std::filesystem::path& path) {
   return QString::fromStdString(path.string());
@@ -58,7 +104,7 @@ class QtDialogs : public testing::Test {
 
 TEST_F(QtDialogs, SaveAsksBeforeCreatingAndNoKeepsItOpen) {
   const QString fresh = toQString(dir / "fresh.ini");
-  test::ModalDriver driver({
+  ModalDriver driver({
       {"QFileDialog", [&](QWidget* d) { type(d, fresh); }},
       {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
       {"QFileDialog", [&](QWidget* d) { type(d, fresh); }},
@@ -74,7 +120,7 @@ TEST_F(QtDialogs, SaveAsksBeforeCreatingAndNoKeepsItOpen) {
 // Also when the name is typed with a space after it: the existing file is what the merge would replace.
 TEST_F(QtDialogs, SaveAsksBeforeReplacingAnExistingFile) {
   QString prompt;
-  test::ModalDriver driver({
+  ModalDriver driver({
       {"QFileDialog", [&](QWidget* d) { type(d, existing); }},
       {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
       {"QFileDialog", [&](QWidget* d) { type(d, existing + u' '); }},
@@ -93,7 +139,7 @@ TEST_F(QtDialogs, SaveAsksBeforeReplacingAnExistingFile) {
 TEST_F(QtDialogs, FullPathProposalOpensItsFolderAndMissingStartFolderFallsBackHome) {
   QString shownFolder;
   QString shownName;
-  test::ModalDriver withProposal({{"QFileDialog", [&](QWidget* d) {
+  ModalDriver withProposal({{"QFileDialog", [&](QWidget* d) {
                                      shownFolder = static_cast<QFileDialog*>(d)->directory().absolutePath();
                                      shownName =
                                          d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
@@ -103,7 +149,7 @@ TEST_F(QtDialogs, FullPathProposalOpensItsFolderAndMissingStartFolderFallsBackHo
   EXPECT_EQ(shownFolder, QDir(toQString(dir.path())).absolutePath());
   EXPECT_EQ(shownName, QStringLiteral("existing.ini"));
 
-  test::ModalDriver withoutFolder({{"QFileDialog", [&](QWidget* d) {
+  ModalDriver withoutFolder({{"QFileDialog", [&](QWidget* d) {
                                       shownFolder = static_cast<QFileDialog*>(d)->directory().absolutePath();
                                       static_cast<QFileDialog*>(d)->reject();
                                     }}});
@@ -119,7 +165,7 @@ TEST_F(QtDialogs, AChoiceLongerThanTheNameBufferIsRefusedAndTheDialogOpensAgain)
   ASSERT_TRUE(QDir().mkpath(longFolder));
   const QString longPath = longFolder + QStringLiteral("/list.ini");
   test::writeFile(longPath.toStdString(), "[A]\r\n");
-  test::ModalDriver driver({
+  ModalDriver driver({
       {"QFileDialog", [&](QWidget* d) { type(d, longPath); }},
       {"QMessageBox", [](QWidget* box) { static_cast<QMessageBox*>(box)->accept(); }},
       {"QFileDialog", [&](QWidget* d) { type(d, existing); }},

@@ -4,8 +4,6 @@
 #include "ui/win32/win32_window.h"
 
 #include <commctrl.h>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <cstring>

@@ -11,9 +11,6 @@
 //   frame's text as drawn); form::Rect clientArea(); bool fixedSize(); std::string caption();
 //   std::vector<std::string> tabOrder(std::size_t count) (from the first path box).
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -1,8 +1,5 @@
 // The Qt window: the behaviour every window of the form has, and what is Qt's own.
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDropEvent>
@@ -21,8 +18,6 @@
 
 namespace ombrix {
 namespace {
-
-namespace fs = std::filesystem;
 
 QString toQString(const fs::path& path) {
   return QString::fromStdString(path.string());
