@@ -2,12 +2,13 @@
 # Installs the Debian packages that building and testing OmbrixMerger needs, if any are missing.
 set -euo pipefail
 
-# Build and tests; Qt 6 for the window; Xvfb, xdotool, xwininfo and Xlib for the test of the real window;
+# Build and tests; Qt 6 for the window; Xvfb with xvfb-run's xauth, xdotool, xwininfo and Xlib for the test
+# of the real window;
 # Clang with its runtime (libFuzzer and the sanitizers) for the fuzzers; MinGW-w64, Wine and GoogleTest's
 # sources for the Windows build and its tests, and Wine's fonts for the Win32 window; NSIS, help2man and
 # dpkg-dev for the packages.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libx11-dev xvfb xdotool x11-utils
+  qt6-base-dev libx11-dev xvfb xauth xdotool x11-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine64 googletest fonts-wine
   nsis help2man dpkg-dev file)

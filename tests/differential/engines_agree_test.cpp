@@ -18,10 +18,8 @@ namespace {
 
 constexpr unsigned kCases = 4000;
 
-// Shows the bytes of a failing input with its line breaks and control bytes visible.
-std::string visible(const std::string& bytes) {
-  return escapeForTerminal(bytes);
-}
+// A failing input is shown with its line breaks and control bytes visible.
+const auto visible = escapeForTerminal;
 
 TEST(EnginesAgree, OnGeneratedMergesUnderEveryPolicy) {
   int indexedCases = 0;

@@ -67,7 +67,7 @@ TEST(ReadKeyInText, ReadsTheValueTheTextModelFinds) {
   }
 }
 
-TEST(SaveKeyInText, WorkedExamplesByteForByte) {
+TEST(SaveKeyInText, EditsTheTextByteForByte) {
   EXPECT_EQ(saved(kSample, "A", "k1", "7"), crlf("[A]|k1=7|k2=2||[B]|x=9||"));
   EXPECT_EQ(saved(kSample, "A", "K2", "8"), crlf("[A]|k1=1|K2=8|||[B]|x=9||"));
   EXPECT_EQ(saved(kSample, "A", "k3", "3"), crlf("[A]|k1=1|k2=2|k3=3||[B]|x=9||"));
@@ -79,27 +79,19 @@ TEST(SaveKeyInText, WorkedExamplesByteForByte) {
   EXPECT_EQ(saved(crlf("||") + kSample, "Z", "q", ""), kSample);
   // Sections not separated by an empty line: the second header is a line of the first section.
   EXPECT_EQ(saved(crlf("[A]|k=1|[B]|x=2||"), "A", "n", "3"), crlf("[A]|k=1|[B]|x=2|n=3||"));
-}
-
-TEST(SaveKeyInText, TidiesOnlyAroundTheEditedSection) {
-  // Deleting a missing key still shrinks the empty lines after its section.
+  // Only the edited section is tidied: deleting a missing key still shrinks the empty lines after its section.
   EXPECT_EQ(saved(crlf("[A]|k=1||||[B]|x=9||||"), "A", "zz", ""), crlf("[A]|k=1||[B]|x=9||||"));
   // Deleting in a missing section adds nothing but the final line break.
   EXPECT_EQ(saved(crlf("||[A]|k=1"), "Q", "k", ""), crlf("[A]|k=1|"));
   // Deleting the only key leaves the header followed by two empty lines.
   EXPECT_EQ(saved(crlf("[A]|k=1||[B]|x=9||"), "A", "k", ""), crlf("[A]|||[B]|x=9||"));
-}
-
-TEST(SaveKeyInText, ReplacesOnlyTheFirstWholeKeyLine) {
+  // Only the first whole key line is replaced.
   EXPECT_EQ(saved(crlf("[A]|k=1|k=2||"), "A", "k", "9"), crlf("[A]|k=9|k=2||"));
   EXPECT_EQ(saved(crlf("[A]|k= 1 ; note|j=2||"), "A", "k", "9"), crlf("[A]|k=9|j=2||"));
   // The key is written as the caller spells it; the header keeps the file's spelling.
   EXPECT_EQ(saved(crlf("[Game]|Speed=1||"), "GAME", "SPEED", "2"), crlf("[Game]|SPEED=2|||"));
-}
-
-// The end of the text closes an open-ended section: its keys are edited in place instead of a second
-// copy of them being appended, and the section gets its empty line.
-TEST(SaveKeyInText, EditsAnOpenEndedSectionInPlace) {
+  // The end of the text closes an open-ended section: its keys are edited in place instead of a second
+  // copy of them being appended, and the section gets its empty line.
   const std::string openEnded = crlf("[A]|k1=1||[B]|x=9|y=8");
   EXPECT_EQ(saved(openEnded, "B", "x", "5"), crlf("[A]|k1=1||[B]|x=5|y=8||"));
   EXPECT_EQ(saved(openEnded, "B", "y", "5"), crlf("[A]|k1=1||[B]|x=9|y=5|||"));

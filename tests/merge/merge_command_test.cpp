@@ -223,13 +223,6 @@ TEST_F(MergeCommand, NamesTheFirstUnusablePathAndWhy) {
   EXPECT_TRUE(host.events.empty());
 }
 
-TEST_F(MergeCommand, CancelledSaveDialogTouchesNothing) {
-  host.outputChoice.clear();
-  EXPECT_EQ(merge().outcome, MergeOutcome::Cancelled);
-  EXPECT_THAT(host.events, ElementsAre("save dialog proposing Mine.INI"));
-  EXPECT_EQ(test::countEntries(dir.path()), 2u);
-}
-
 TEST(MergeMessages, FailuresAreWordedFromWhatReachedTheDisk) {
   MergeReport report;
   report.outcome = MergeOutcome::Failed;

@@ -52,31 +52,26 @@ TEST(MergePass, ClassifiesTrimmedLines) {
               ElementsAre("[G]k=1", "[G]\xEF\xBB\xBFj=2"));
 }
 
+// A game whose Comment says it is playable keeps its keys; long comments take another way through the
+// status test than the usual few words.
 TEST(MergePass, KeepPlayableReadsTheOutputsComment) {
-  RecordingStore store;
-  const std::pair<const char*, bool> statuses[] = {
-      {"Playable", false},
-      {"playable ", false},
-      {"Almost playable", true},
-      {"Not playable", true},
-      {"Unplayable", true},
-      {"nothing yet", true},
-      {"", true},
-      {"Playable - crashes", false},
-      {"Playable, Nothing", true},
-  };
-  // Long comments take another way through the status test than the usual few words.
   const std::string padding(300, '.');
-  const std::pair<std::string, bool> longStatuses[] = {
-      {padding + "PLAYABLE", false}, {padding + "Playable" + padding + "not", true}, {padding, true}};
-  for (const auto& [status, written] : longStatuses) {
-    store.values[{"G", "Comment"}] = status;
-    EXPECT_EQ(writesFor(crlf("[G]|Speed=2"), MergePolicy::KeepPlayable, store).size(), written ? 1u : 0u);
-  }
-  for (const auto& [status, written] : statuses) {
-    store.values[{"G", "Comment"}] = status;
-    EXPECT_EQ(writesFor(crlf("[G]|Speed=2"), MergePolicy::KeepPlayable, store).size(), written ? 1u : 0u)
-        << status;
+  const std::vector<std::string> playable = {"Playable", "playable ", "Playable - crashes",
+                                             padding + "PLAYABLE"};
+  const std::vector<std::string> notPlayable = {"Almost playable",
+                                                "Not playable",
+                                                "Unplayable",
+                                                "nothing yet",
+                                                "",
+                                                "Playable, Nothing",
+                                                padding + "Playable" + padding + "not",
+                                                padding};
+  RecordingStore store;
+  for (const auto& [statuses, written] : {std::pair{playable, 0u}, {notPlayable, 1u}}) {
+    for (const std::string& status : statuses) {
+      store.values[{"G", "Comment"}] = status;
+      EXPECT_EQ(writesFor(crlf("[G]|Speed=2"), MergePolicy::KeepPlayable, store).size(), written) << status;
+    }
   }
 }
 
@@ -90,7 +85,8 @@ TEST(MergePass, KeepExistingWritesMissingAndEmptyKeysOnly) {
 
 TEST(MergePass, CountsKeyLinesOutsideAnySectionUnderEveryPolicy) {
   for (MergePolicy policy : {MergePolicy::ReplaceAll, MergePolicy::KeepPlayable, MergePolicy::KeepExisting}) {
-    const test::EngineMerge out = test::mergeWith(MergeEngine::File, crlf("[A]|k=0||"), crlf("k=1|j=2|"), policy);
+    const test::EngineMerge out =
+        test::mergeWith(MergeEngine::File, crlf("[A]|k=0||"), crlf("k=1|j=2|"), policy);
     EXPECT_EQ(out.count, 2);
     EXPECT_EQ(out.list, crlf("[A]|k=0||")) << "a key without a section is never written";
   }

@@ -4,7 +4,8 @@
 # the window (Merge, accept the proposed name, confirm the replacement, close the count message) writes the
 # expected bytes and a backup and leaves the window open; closing the window stores both paths and ends the
 # program.
-# Usage: window_smoke_test.sh OMBRIX_MERGER X11_CLOSE_WINDOW SAMPLE_FOLDER
+# Usage: window_smoke_test.sh OMBRIX_MERGER X11_CLOSE_WINDOW SAMPLE_FOLDER, in an X display of its own with
+# no window manager (xvfb-run).
 set -euo pipefail
 
 program=$1
@@ -21,17 +22,6 @@ cp "$sample/new_keys.ini" "$work/lists/new keys.ini"
 cp "$sample/file_to_update.ini" "$work/lists/Mine.ini"
 settings=$XDG_CONFIG_HOME/OmbrixMerger/OmbrixMerger.conf
 printf '[Settings]\nSource=%s\nFile=%s\n' "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$settings"
-
-exec 3> "$work/display"
-# Without -noreset the server resets when its last client leaves, as the probe below does, and refuses
-# connections while it resets.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset > "$work/xvfb.out" 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-# The number is announced before the server is sure to take connections; wait until it answers.
-for _ in $(seq 100); do xwininfo -root > /dev/null 2>&1 && break; sleep 0.1; done
-xwininfo -root > /dev/null 2>&1 || fail "the virtual display $DISPLAY does not answer"
 
 "$program" > "$work/first.log" 2>&1 &
 first=$!

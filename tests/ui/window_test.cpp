@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QSettings>
 #include <QUrl>
 
 #include "test_support.h"
@@ -17,13 +16,6 @@
 #include "window_contract.h"
 
 namespace ombrix {
-namespace {
-
-QString toQString(const fs::path& path) {
-  return QString::fromStdString(path.string());
-}
-
-}  // namespace
 
 // The Qt window under the shared window tests.
 class QtToolkit {
@@ -102,12 +94,7 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Window, WindowContract, QtToolkit);
 
 namespace {
 
-class Window : public test::WindowContract<QtToolkit> {
- protected:
-  QLineEdit* box(int index) {
-    return static_cast<QLineEdit*>(window.find(index == 1 ? "txtSource(1)" : "txtSource(2)"));
-  }
-};
+using Window = test::WindowContract<QtToolkit>;
 
 // A tool window without minimise and maximise buttons, with its logo and icon compiled in.
 TEST_F(Window, IsAToolWindowWithItsLogo) {
@@ -124,26 +111,14 @@ TEST_F(Window, TheCreditLabelIgnoresOtherMouseButtons) {
   EXPECT_TRUE(shell.opened.empty());
 }
 
-// The paths live in the user's settings file under [Settings], read at the start and written at the end.
-TEST(QtSettings, KeepThePathsUnderTheirSection) {
-  test::TempDir dir;
-  QSettings file(toQString(dir / "settings.ini"), QSettings::IniFormat);
-  QtSettingsStore settings(file);
-  settings.write("Settings", "Source", " /a b.ini ");
-  EXPECT_EQ(QSettings(toQString(dir / "settings.ini"), QSettings::IniFormat).value("Settings/Source"),
-            QStringLiteral(" /a b.ini "));
-  EXPECT_EQ(settings.read("Settings", "Source"), " /a b.ini ");
-  EXPECT_EQ(settings.read("Settings", "File"), "");
-}
-
 // What the label shows each time it is painted during the merge, and once the count is shown.
 TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {
   std::string newKeys = "[G]\r\n";
   for (int i = 0; i < 3000; ++i) {
     newKeys += "Key" + std::to_string(i) + "=1\r\n";
   }
-  box(1)->setText(toQString(dir.file("new.ini", newKeys)));
-  box(2)->setText(toQString(dir.file("mine.ini", "[G]\r\nKey0=0\r\n\r\n")));
+  setBox(1, file("new.ini", newKeys));
+  setBox(2, file("mine.ini", "[G]\r\nKey0=0\r\n\r\n"));
   dialogs.answers = {(dir / "out.ini").string()};
   QApplication::processEvents();
   struct PaintRecorder : QObject {

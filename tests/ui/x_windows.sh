@@ -7,7 +7,7 @@ work=$(mktemp -d)
 # same display number. Errors no longer end the script here (wait reports the stopped program's status).
 cleanup() {
   set +e
-  for process in ${first:-} ${xvfb:-}; do
+  for process in ${first:-}; do
     kill "$process" 2>/dev/null
     wait "$process" 2>/dev/null
   done
@@ -16,7 +16,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
-  for log in "$work"/*.log "$work"/xvfb.out; do
+  for log in "$work"/*.log; do
     [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
   done
   exit 1
