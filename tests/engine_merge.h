@@ -1,8 +1,9 @@
 #pragma once
 
 // One merge pass over lists held in memory, with the engine of choice: the memory engine, or the reference
-// that reads and rewrites the whole file for every key. The differential test, the fuzzer and the tests of
-// single cases all ask it for "what this engine makes of these bytes".
+// that reads and rewrites the whole file for every key; and one read or write of the fast document beside
+// the whole-text functions. The differential tests, the fuzzers and the tests of single cases all take
+// their expected results from here.
 
 #include <cstdint>
 #include <functional>
@@ -10,8 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "ini/file/key_store.h"
 #include "file_fakes.h"
+#include "ini/document/ini_document.h"
+#include "ini/file/key_store.h"
+#include "ini/text/ini_text.h"
 #include "merge/merge_command.h"
 #include "merge/three_way.h"
 
@@ -54,6 +57,29 @@ inline EngineMerge mergeWith(MergeEngine engine, const std::string& list, const 
   result.conflicts = threeWay.conflicts();
   result.deletedGames = threeWay.deletedGames();
   return result;
+}
+
+// A read of section and key from the document and from reference, the text the whole-text functions hold;
+// then, given a value, the same write to both.
+struct DocumentStep {
+  std::string read;          // by the document
+  std::string expectedRead;  // by the whole-text functions
+  KeyLookup before;          // the key as reference held it before the write
+};
+inline DocumentStep stepDocument(IniDocument& document, std::string& reference, const std::string& section,
+                                 const std::string& key, const std::string* value) {
+  std::string loaded = reference;
+  normaliseLoadedText(loaded);
+  DocumentStep step{std::string(document.readKey(section, key)), readKeyInText(loaded, section, key),
+                    lookupKeyInText(loaded, section, key)};
+  if (value != nullptr) {
+    if (!section.empty() && !key.empty()) {
+      reference = std::move(loaded);
+      saveKeyInText(reference, section, key, *value);
+    }
+    document.saveKey(section, key, *value);
+  }
+  return step;
 }
 
 }  // namespace ombrix::test

@@ -36,13 +36,8 @@ const fs::path kSample = fs::path(OMBRIX_TEST_DATA_DIR) / "sample";
 class Cli : public testing::Test {
  protected:
   TempDir dir;
-  std::string newKeys;
-  std::string mine;
-
-  void SetUp() override {
-    newKeys = dir.file("new keys.ini", readFile(kSample / "new_keys.ini")).string();
-    mine = dir.file("Mine.ini", readFile(kSample / "file_to_update.ini")).string();
-  }
+  std::string newKeys = dir.file("new keys.ini", readFile(kSample / "new_keys.ini")).string();
+  std::string mine = dir.file("Mine.ini", readFile(kSample / "file_to_update.ini")).string();
 };
 
 TEST_F(Cli, EachPolicyAndEngineWritesToTheChosenOutput) {
@@ -358,7 +353,6 @@ TEST(HostileInput, PathsWithSpacesNonAsciiLettersAndLongNames) {
   EXPECT_EQ(readFile(listFile), crlf("[G]|k=2|||"));
   EXPECT_EQ(readFile(folder / (std::string(240, 'n') + ".bak")), crlf("[G]|k=1||"));
 }
-
 
 }  // namespace
 }  // namespace ombrix

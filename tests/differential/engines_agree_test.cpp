@@ -92,18 +92,11 @@ TEST(EnginesAgree, OnGeneratedSequencesOfReadsAndWrites) {
       if (random() % 300 == 0) {
         section = "";
       }
-      std::string loaded = reference;
-      normaliseLoadedText(loaded);
-      ASSERT_EQ(document.readKey(section, key), readKeyInText(loaded, section, key))
-          << "seed " << seed << " step " << step << " text " << visible(reference);
-      const KeyLookup before = lookupKeyInText(loaded, section, key);
-      if (!section.empty()) {
-        reference = loaded;
-        saveKeyInText(reference, section, key, value);
-      }
-      document.saveKey(section, key, value);
-      const KeyChange& change = document.lastChange();
-      expectChangeTold(change, before, section, key, value, seed, step);
+      const std::string text = reference;
+      const test::DocumentStep done = test::stepDocument(document, reference, section, key, &value);
+      ASSERT_EQ(done.read, done.expectedRead)
+          << "seed " << seed << " step " << step << " text " << visible(text);
+      expectChangeTold(document.lastChange(), done.before, section, key, value, seed, step);
       ASSERT_EQ(document.text(), reference) << "seed " << seed << " step " << step << " [" << visible(section)
                                             << "] " << visible(key) << "=" << visible(value);
     }

@@ -8,8 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "ini/document/ini_document.h"
-#include "ini/text/ini_text.h"
+#include "engine_merge.h"
 
 namespace {
 
@@ -43,18 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   while (data.remaining_bytes() > 0) {
     const std::string section = pickName(data, kSections, std::size(kSections));
     const std::string key = pickName(data, kKeys, std::size(kKeys));
-    std::string loaded = reference;
-    ombrix::normaliseLoadedText(loaded);
-    agree(document.readKey(section, key) == ombrix::readKeyInText(loaded, section, key));
-    if (data.ConsumeBool()) {
-      const std::string value = data.ConsumeRandomLengthString(16);
-      if (!section.empty() && !key.empty()) {
-        reference = loaded;
-        ombrix::saveKeyInText(reference, section, key, value);
-      }
-      document.saveKey(section, key, value);
-      agree(document.text() == reference);
-    }
+    const bool write = data.ConsumeBool();
+    const std::string value = write ? data.ConsumeRandomLengthString(16) : "";
+    const ombrix::test::DocumentStep step =
+        ombrix::test::stepDocument(document, reference, section, key, write ? &value : nullptr);
+    agree(step.read == step.expectedRead && (!write || document.text() == reference));
   }
   return 0;
 }

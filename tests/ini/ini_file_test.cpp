@@ -1,9 +1,9 @@
 #include "ini/file/ini_file.h"
 
+#include "file_fakes.h"
 #include "ini/document/ini_document.h"
 #include "ini/file/file_faults.h"
 #include "ini/text/ini_text.h"
-#include "file_fakes.h"
 #include "test_support.h"
 
 namespace ombrix {

@@ -79,7 +79,8 @@ TEST(SaveKeyInText, EditsTheTextByteForByte) {
   EXPECT_EQ(saved(crlf("||") + kSample, "Z", "q", ""), kSample);
   // Sections not separated by an empty line: the second header is a line of the first section.
   EXPECT_EQ(saved(crlf("[A]|k=1|[B]|x=2||"), "A", "n", "3"), crlf("[A]|k=1|[B]|x=2|n=3||"));
-  // Only the edited section is tidied: deleting a missing key still shrinks the empty lines after its section.
+  // Only the edited section is tidied: deleting a missing key still shrinks the empty lines after its
+  // section.
   EXPECT_EQ(saved(crlf("[A]|k=1||||[B]|x=9||||"), "A", "zz", ""), crlf("[A]|k=1||[B]|x=9||||"));
   // Deleting in a missing section adds nothing but the final line break.
   EXPECT_EQ(saved(crlf("||[A]|k=1"), "Q", "k", ""), crlf("[A]|k=1|"));

@@ -16,7 +16,8 @@ auto finding(std::size_t line, const char* words) {
 }
 
 TEST(ListCheck, FindsEachKindOfTroubleOnItsLine) {
-  EXPECT_THAT(checkList(crlf("// list||[A]|k=1|j=2||[B]|k=1||")), IsEmpty()) << "keys repeat only within their section";
+  EXPECT_THAT(checkList(crlf("// list||[A]|k=1|j=2||[B]|k=1||")), IsEmpty())
+      << "keys repeat only within their section";
   EXPECT_THAT(checkList(""), IsEmpty());
   EXPECT_THAT(checkList(crlf("[A]|k=1|K=2||[a]|x=1||")),
               ElementsAre(finding(3, "key K appears again"), finding(5, "section [a] appears again")));

@@ -3,9 +3,9 @@
 #include <functional>
 #include <map>
 
+#include "file_fakes.h"
 #include "ini/file/ini_file.h"
 #include "merge/merge_messages.h"
-#include "file_fakes.h"
 #include "test_support.h"
 
 namespace ombrix {
