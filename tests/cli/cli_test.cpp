@@ -265,8 +265,8 @@ TEST_F(Cli, ShowsProgressOnlyOnATerminalAndNotWhenQuiet) {
   EXPECT_THAT(run({"-o", (dir / "c.ini").string(), newKeys, mine}).err, IsEmpty());
 }
 
-// Runs a merge into OUTPUT and checks that the inputs kept their bytes and the output is what the reference
-// engine writes.
+// Inputs nobody should have to write. Runs a merge into out.ini and checks that the inputs kept their bytes
+// and the output is what the reference engine writes.
 void expectMergeLikeTheReference(const TempDir& dir, const std::string& newKeys, const std::string& list) {
   const fs::path newKeysFile = dir.file("new.ini", newKeys);
   const fs::path listFile = dir.file("list.ini", list);

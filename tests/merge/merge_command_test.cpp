@@ -257,14 +257,13 @@ TEST(BackupPath, ReplacesAnIniExtensionInAnyCaseAndAppendsOtherwise) {
 
 // Faults of the file system at every step that a merge takes: what the user's files hold afterwards.
 const std::string kList = crlf("[A]|k=1|j=2||[B]|x=9||");
-
 const std::string kNewKeys = crlf("[A]|k=2|n=3|[C]|y=1|");
 const std::string kMerged = crlf("[A]|k=2|j=2|n=3||[B]|x=9|||[C]|y=1||");
 
 // Merges the new keys into list.ini in place, in a folder of its own, with the planned faults.
 struct FaultyInPlaceMerge {
-  FaultyInPlaceMerge(test::PlannedFaults faults, MergeEngine engine, const std::string& newKeys = kNewKeys) {
-    dir.file("new.ini", newKeys);
+  FaultyInPlaceMerge(test::PlannedFaults faults, MergeEngine engine) {
+    dir.file("new.ini", kNewKeys);
     dir.file("list.ini", kList);
     DiskFileAccess disk(&faults);
     FakeHost host;
