@@ -12,7 +12,7 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
-#include <streambuf>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -78,26 +78,11 @@ inline std::size_t countEntries(const std::filesystem::path& folder) {
       std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
 }
 
-// A stream buffer that hands out its bytes, a full request at a time, and fails like a broken device
-// once they are used up instead of reporting the end of the stream.
-class FailingStreamBuffer : public std::streambuf {
- public:
-  explicit FailingStreamBuffer(std::string bytes) : bytes_(std::move(bytes)) {}
-
- protected:
-  std::streamsize xsgetn(char* target, std::streamsize count) override {
-    if (served_ == bytes_.size()) {
-      throw std::runtime_error("device error");
-    }
-    const std::size_t n = bytes_.copy(target, static_cast<std::size_t>(count), served_);
-    served_ += n;
-    return static_cast<std::streamsize>(n);
-  }
+// A stream buffer that hands out its bytes and then fails like a broken device instead of reporting the
+// end of the stream.
+struct FailingStreamBuffer : std::stringbuf {
+  using std::stringbuf::stringbuf;
   int_type underflow() override { throw std::runtime_error("device error"); }
-
- private:
-  std::string bytes_;
-  std::size_t served_ = 0;
 };
 
 }  // namespace ombrix::test
