@@ -62,5 +62,5 @@ done
 mkdir "$work/programs"
 cp build/windows/ui/win32/ombrix-merger.exe "$work/programs/"
 DISPLAY=$OMBRIX_WINE_DISPLAY tests/ui/win32_window_e2e.sh "$work/programs/ombrix-merger.exe" \
-  build/ci/cli/ombrix-merge tests/data/sample
+  build/windows/tests/win32_probe.exe build/ci/cli/ombrix-merge tests/data/sample
 echo "Windows build: all tests passed"

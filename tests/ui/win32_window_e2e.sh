@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Uses the real ombrix-merger.exe under Wine in a virtual X display, as a user would: the window appears
-# with its caption; a second start ends at once and leaves the settings alone; Merge (from the keyboard)
-# opens Wine's real save dialog, which is answered with a new name; the count message appears, and the
-# merged file is the native ombrix-merge's result byte for byte; closing the window (Alt+F4) stores both
-# paths in the registry.
-# Usage: win32_window_e2e.sh OMBRIX_MERGER_EXE NATIVE_OMBRIX_MERGE SAMPLE_FOLDER
+# with its caption and a client area of 375x258; a second start ends at once and leaves the settings
+# alone; Merge (from the keyboard) opens Wine's real save dialog, which is answered with a new name; the
+# count message says what the native ombrix-merge says, and the merged file is the native result byte for
+# byte; closing the window (Alt+F4) stores both paths in the registry.
+# Usage: win32_window_e2e.sh OMBRIX_MERGER_EXE WIN32_PROBE_EXE NATIVE_OMBRIX_MERGE SAMPLE_FOLDER
 # Needs DISPLAY, an X display (Xvfb) with no window manager, WINEPREFIX, a prefix that Wine has set up while
 # that display was set (Wine keeps the display of its first program in a prefix), and xdotool.
 set -euo pipefail
 
 program=$1
-native=$2
-sample=$3
+probe=$2
+native=$3
+sample=$4
 caption="Ombrix Ini Files Merger 1.1b"
 settings='HKCU\Software\VB and VBA Program Settings\OmbrixMerger\Settings'
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
@@ -28,6 +29,9 @@ type_text() {
 stored() {
   "$wine" reg query "$settings" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"
 }
+wine_probe() {
+  DISPLAY=$display "$wine" "$probe" "$@" 2>/dev/null | tr -d '\r'
+}
 
 mkdir -p "$work/lists"
 cp "$sample/new_keys.ini" "$work/lists/new keys.ini"
@@ -37,9 +41,11 @@ mine=$(windows_path "$work/lists/Mine.ini")
 "$wine" reg add "$settings" /v Source /t REG_SZ /d "$new_keys" /f > /dev/null 2>&1
 "$wine" reg add "$settings" /v File /t REG_SZ /d "$mine" /f > /dev/null 2>&1
 
+display=${DISPLAY:?an X display is needed}
 "$wine" "$program" > "$work/first.log" 2>&1 &
 first=$!
 window=$(wait_for_windows "^$caption\$" 1) || exit 1
+[ "$(wine_probe client "$caption")" = "375x258" ] || fail "the client area is $(wine_probe client "$caption"), not 375x258"
 
 timeout 60 "$wine" "$program" > "$work/second.log" 2>&1 || fail "the second start did not end by itself with status 0"
 kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
@@ -61,9 +67,11 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 message=$(wait_for_windows "^$caption\$" 2)
+"$native" --quiet -o "$work/native.ini" "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$work/native.out"
+expected=$(tail -n1 "$work/native.out")
+wine_probe texts "$caption" | grep -qxF "$expected" || fail "the count message does not say '$expected'"
 press "$message" Return
 wait_for_windows "^$caption\$" 1 > /dev/null
-"$native" --quiet -o "$work/native.ini" "$work/lists/new keys.ini" "$work/lists/Mine.ini" > /dev/null
 cmp -s "$merged" "$work/native.ini" || fail "the merged list differs from the native ombrix-merge result"
 cmp -s "$work/lists/Mine.ini" "$sample/file_to_update.ini" || fail "the file to be updated was changed"
 
