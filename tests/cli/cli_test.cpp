@@ -1,11 +1,17 @@
-// ombrix-merge as its users run it, and what it makes of inputs nobody should have to write: it merges or
-// clearly refuses, and every file it did not mean to change keeps its bytes.
+// ombrix-merge as its users run it, and what it makes of inputs nobody should have to write and of being
+// killed midway: it merges or clearly refuses, and every file it did not mean to change keeps its bytes.
 
 #include <cstdio>
 #include <sstream>
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <unordered_set>
 #endif
 
 #include "cli/cli_app.h"
@@ -353,6 +359,56 @@ TEST(HostileInput, PathsWithSpacesNonAsciiLettersAndLongNames) {
   EXPECT_EQ(readFile(listFile), crlf("[G]|k=2|||"));
   EXPECT_EQ(readFile(folder / (std::string(240, 'n') + ".bak")), crlf("[G]|k=1||"));
 }
+
+#ifndef _WIN32
+// Every state the list passes through while the reference engine merges, as hashes.
+std::unordered_set<std::size_t> statesOfReferenceMerge(const std::string& newKeys, const std::string& list) {
+  std::unordered_set<std::size_t> states = {std::hash<std::string>()(list)};
+  const auto seen = [&](const std::string& now) { states.insert(std::hash<std::string>()(now)); };
+  seen(test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll, {}, false, seen).list);
+  return states;
+}
+
+TEST(HostileInput, AMergeKilledMidwayLeavesAWholeListAndAWholeBackup) {
+  TempDir dir;
+  std::string list;
+  std::string newKeys;
+  for (int i = 0; i < 800; ++i) {
+    list += "[Game " + std::to_string(i) + "]\r\nComment=Playable\r\nSpeed=1\r\nSound=1\r\n\r\n";
+    newKeys += "[Game " + std::to_string(i) + "]\r\nSpeed=2\r\nSound=0\r\nVideo=1\r\n";
+  }
+  const fs::path listFile = dir.file("list.ini", list);
+  const fs::path newKeysFile = dir.file("new.ini", newKeys);
+  const std::unordered_set<std::size_t> states = statesOfReferenceMerge(newKeys, list);
+  const std::size_t original = std::hash<std::string>()(list);
+  const std::size_t merged = std::hash<std::string>()(
+      test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll).list);
+
+  int caughtMidway = 0;
+  for (const int killAfterMs : {50, 200, 400}) {
+    test::writeFile(listFile, list);
+    fs::remove(dir / "list.bak");
+    const pid_t child = fork();
+    if (child == 0) {
+      execl(OMBRIX_MERGE_PROGRAM, OMBRIX_MERGE_PROGRAM, "--quiet", "--engine=file", "--policy", "replace-all",
+            newKeysFile.c_str(), listFile.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::size_t left = std::hash<std::string>()(readFile(listFile));
+    EXPECT_EQ(states.count(left), 1u)
+        << "killed after " << killAfterMs << " ms: the list is not a state the merge passes through";
+    caughtMidway += left != original && left != merged ? 1 : 0;
+    if (fs::exists(dir / "list.bak")) {
+      EXPECT_TRUE(readFile(dir / "list.bak") == list) << "the backup is complete or absent";
+    }
+  }
+  EXPECT_GE(caughtMidway, 1) << "no kill landed while the list was being merged";
+}
+#endif
 
 }  // namespace
 }  // namespace ombrix
