@@ -105,5 +105,23 @@ TEST(TextBlock, NeverGrowsPastItsCapacity) {
   EXPECT_EQ(IniDocument(std::move(full)).text(), "[A]\r\nk\r\n");
 }
 
+// Names that share a bracket tag, or one line of thousands of "[", still point a lookup at one paragraph.
+TEST(IniDocument, IndexesEveryNameAHeaderCanStandFor) {
+  std::string list;
+  for (int game = 0; game < 1000; ++game) {
+    list += "[Game " + std::to_string(game) + " (U) [!]]\r\nk=1\r\n\r\n";
+  }
+  std::string brackets(3000, '[');
+  list += brackets + "deep]\r\nk=1\r\n\r\n";
+  IniDocument document(list);
+  ASSERT_TRUE(document.indexed());
+  for (const char* name : {"Game 7 (U) [!]", "game 999 (u) [!]", "!]", "deep", "[[deep", "[[[[[[[[[[deep"}) {
+    EXPECT_EQ(document.paragraphsNamedFor(name), std::string_view(name) == "!]" ? 1000u : 1u) << name;
+  }
+  EXPECT_EQ(document.readKey(brackets.substr(0, 2999) + "deep", "k"), "1");
+  document.saveKey("Game 500 (U) [!]", "k", "2");
+  EXPECT_EQ(document.readKey("GAME 500 (U) [!]", "k"), "2");
+}
+
 }  // namespace
 }  // namespace ombrix

@@ -111,6 +111,24 @@ TEST_F(QtDialogs, SaveAsksBeforeCreatingAndNoKeepsItOpen) {
   EXPECT_FALSE(fs::exists(fresh)) << "the dialog only chooses; the merge creates the file";
 }
 
+// Also when the name is typed with a space after it: the existing file is what the merge would replace.
+TEST_F(QtDialogs, SaveAsksBeforeReplacingAnExistingFile) {
+  QString prompt;
+  ModalDriver driver({
+      {"QFileDialog", [&](QWidget* d) { type(d, existing); }},
+      {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
+      {"QFileDialog", [&](QWidget* d) { type(d, existing + ' '); }},
+      {"QMessageBox",
+       [&](QWidget* box) {
+         prompt = box->objectName();
+         answer(box, QMessageBox::Yes);
+       }},
+  });
+  EXPECT_EQ(SaveDialog(platform, nullptr, "F|*.ini", "T", existing, existing), existing);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_NE(prompt, QStringLiteral("CreatePrompt")) << "asked to replace, not to create a new file";
+}
+
 TEST_F(QtDialogs, FullPathProposalOpensItsFolderAndMissingStartFolderFallsBackHome) {
   QString shownFolder;
   QString shownName;

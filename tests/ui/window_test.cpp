@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QUrl>
 
 #include "test_support.h"
@@ -109,6 +110,19 @@ TEST_F(Window, TheCreditLabelIgnoresOtherMouseButtons) {
   window.mouseClick("Label4", Qt::RightButton);
   window.mouseClick("Label4", Qt::MiddleButton);
   EXPECT_TRUE(shell.opened.empty());
+}
+
+// The paths live in the user's settings file under [Settings], read at the start and written at the end,
+// with their leading and trailing spaces.
+TEST(QtSettings, KeepThePathsUnderTheirSection) {
+  TempDir dir;
+  const QString file = QString::fromStdString((dir / "settings.ini").string());
+  QSettings stored(file, QSettings::IniFormat);
+  QtSettingsStore settings(stored);
+  settings.write("Settings", "Source", " /a b.ini ");
+  EXPECT_EQ(QSettings(file, QSettings::IniFormat).value("Settings/Source"), QStringLiteral(" /a b.ini "));
+  EXPECT_EQ(settings.read("Settings", "Source"), " /a b.ini ");
+  EXPECT_EQ(settings.read("Settings", "File"), "");
 }
 
 // What the label shows each time it is painted during the merge, and once the count is shown.
