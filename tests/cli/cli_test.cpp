@@ -257,6 +257,8 @@ TEST_F(Cli, ChecksMergesInPlaceAndUndoes) {
   EXPECT_THAT(merged.out, HasSubstr("Mine.bak"));
   EXPECT_THAT(merged.out, EndsWith("\n3 lines changed.\n"));
   EXPECT_THAT(merged.err, IsEmpty());
+  EXPECT_EQ(readFile(mine), readFile(kSample / "expected-keep-playable.ini"));
+  EXPECT_EQ(readFile(dir / "Mine.bak"), readFile(kSample / "file_to_update.ini"));
   const CliRun undone = run({"--undo", mine});
   EXPECT_EQ(undone.status, kExitSuccess) << undone.err;
   EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
