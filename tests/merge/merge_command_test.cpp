@@ -28,23 +28,26 @@ class FakeHost final : public MergeHost {
 
 const std::string kUserList = crlf("[G1]|Comment=Unplayable|Speed=1||");
 const std::string kNewList = crlf("[G1]|Speed=2|[G2]|Speed=3|");
+const std::string kMerged = crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||");
 
-class MergeCommand : public testing::Test {
- protected:
+// The two lists in a folder of their own, merged in place unless a test chooses another output.
+struct TwoLists {
   TempDir dir;
   FakeHost host;
   MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
 
+  TwoLists() { host.outputChoice = request.fileToUpdate; }
   MergeReport merge() { return runMergeCommand(request, host); }
 };
 
+class MergeCommand : public testing::Test, protected TwoLists {};
+
 TEST_F(MergeCommand, CopiesToANewOutputOrMergesInPlaceAfterACompleteBackup) {
-  const std::string merged = crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||");
   host.outputChoice = dir / "merged.ini";
   MergeReport report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   EXPECT_EQ(report.changeCount, 2);
-  EXPECT_EQ(readFile(dir / "merged.ini"), merged);
+  EXPECT_EQ(readFile(dir / "merged.ini"), kMerged);
   EXPECT_EQ(readFile(request.fileToUpdate), kUserList);
   EXPECT_FALSE(fs::exists(dir / "Mine.bak"));
   EXPECT_EQ(host.progressLines, 4);
@@ -54,7 +57,7 @@ TEST_F(MergeCommand, CopiesToANewOutputOrMergesInPlaceAfterACompleteBackup) {
   report = merge();
   EXPECT_EQ(report.outcome, MergeOutcome::Merged);
   EXPECT_EQ(readFile(dir / "Mine.bak"), kUserList);
-  EXPECT_EQ(readFile(request.fileToUpdate), merged);
+  EXPECT_EQ(readFile(request.fileToUpdate), kMerged);
   EXPECT_EQ(report.backup, dir.path() / "." / "Mine.bak");
 }
 
@@ -84,17 +87,10 @@ std::map<fs::path, std::string> filesIn(const fs::path& folder) {
   return files;
 }
 
-// What a refusal case starts from: the two lists in a folder of their own, merged in place.
-struct RefusalSetup {
-  TempDir dir;
-  MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
-  FakeHost host;
-  RefusalSetup() { host.outputChoice = request.fileToUpdate; }
-  void keepMyEditsWithBase(const char* name) {
-    request.policy = MergePolicy::KeepMyEdits;
-    request.base = dir.file(name, kNewList);
-  }
-};
+void keepMyEditsWithBase(TwoLists& s, const char* name) {
+  s.request.policy = MergePolicy::KeepMyEdits;
+  s.request.base = s.dir.file(name, kNewList);
+}
 
 // Each refusal comes before anything is written: every file in the folder is as it was, and none is added.
 TEST(MergeRefusals, LeaveEveryFileAsItWas) {
@@ -102,7 +98,7 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
   const struct {
     const char* name;
     Refusal refusal;
-    std::function<void(RefusalSetup&)> arrange;
+    std::function<void(TwoLists&)> arrange;
   } cases[] = {
       {"the list under another spelling of the new keys", Refusal::SameFile,
        [](auto& s) { s.request.fileToUpdate = s.dir.path() / "." / "new.ini"; }},
@@ -110,10 +106,10 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
        [](auto& s) { s.host.outputChoice = s.request.newKeys; }},
       {"an output over the base", Refusal::OverBase,
        [](auto& s) {
-         s.keepMyEditsWithBase("old.ini");
+         keepMyEditsWithBase(s, "old.ini");
          s.host.outputChoice = s.request.base;
        }},
-      {"a backup over the base", Refusal::OverBase, [](auto& s) { s.keepMyEditsWithBase("Mine.bak"); }},
+      {"a backup over the base", Refusal::OverBase, [](auto& s) { keepMyEditsWithBase(s, "Mine.bak"); }},
       {"UTF-16 new keys", Refusal::Utf16, [&](auto& s) { s.request.newKeys = s.dir.file("u.ini", utf16); }},
       {"UTF-16 list", Refusal::Utf16, [&](auto& s) { s.request.fileToUpdate = s.dir.file("u.ini", utf16); }},
       {"LF line ends", Refusal::LfLineEnds,
@@ -142,13 +138,13 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
        [](auto& s) { s.host.outputChoice = s.dir / "none" / "out.ini"; }},
   };
   for (const auto& c : cases) {
-    RefusalSetup s;
+    TwoLists s;
     c.arrange(s);
     const std::map<fs::path, std::string> before = filesIn(s.dir.path());
     if (c.refusal == Refusal::BackupOverList && !fs::is_symlink(s.dir / "Mine.bak")) {
       continue;
     }
-    const MergeReport report = runMergeCommand(s.request, s.host);
+    const MergeReport report = s.merge();
     EXPECT_EQ(report.refusal, c.refusal) << c.name;
     EXPECT_EQ(report.outcome, MergeOutcome::Refused) << c.name;
     EXPECT_EQ(filesIn(s.dir.path()), before) << c.name;
@@ -255,28 +251,11 @@ TEST(BackupPath, ReplacesAnIniExtensionInAnyCaseAndAppendsOtherwise) {
   EXPECT_EQ(backupPathFor(".ini"), fs::path(".bak"));
 }
 
-// Faults of the file system at every step that a merge takes: what the user's files hold afterwards.
-const std::string kList = crlf("[A]|k=1|j=2||[B]|x=9||");
-const std::string kNewKeys = crlf("[A]|k=2|n=3|[C]|y=1|");
-const std::string kMerged = crlf("[A]|k=2|j=2|n=3||[B]|x=9|||[C]|y=1||");
-
-// Merges the new keys into list.ini in place, in a folder of its own, with the planned faults.
-struct FaultyInPlaceMerge {
-  FaultyInPlaceMerge(test::PlannedFaults faults, MergeEngine engine) {
-    dir.file("new.ini", kNewKeys);
-    dir.file("list.ini", kList);
-    DiskFileAccess disk(&faults);
-    FakeHost host;
-    host.outputChoice = dir / "list.ini";
-    report =
-        runMergeCommand({dir / "new.ini", dir / "list.ini", MergePolicy::ReplaceAll}, host, engine, disk);
-  }
-  std::string list() const { return readFile(dir / "list.ini"); }
-  std::string backup() const { return readFile(dir / "list.bak"); }
-
-  TempDir dir;
-  MergeReport report;
-};
+// Merges the two lists in place with the planned faults of the file system's steps.
+MergeReport mergeWithFaults(TwoLists& lists, test::PlannedFaults faults, MergeEngine engine) {
+  DiskFileAccess disk(&faults);
+  return runMergeCommand(lists.request, lists.host, engine, disk);
+}
 
 // A backup that cannot be written stops the merge before the list is touched; a merged list that cannot be
 // put on the disk is not reported as merged, and the list and its complete backup stay.
@@ -289,16 +268,17 @@ TEST(Faults, AStepThatKeepsFailingLeavesTheListAndNoHalfBackup) {
                {FileStep::Flush, 1, FailedStep::Backup},      {FileStep::Rename, 1, FailedStep::Backup},
                {FileStep::Flush, 2, FailedStep::WriteOutput}, {FileStep::Rename, 2, FailedStep::WriteOutput}};
   for (const auto& c : cases) {
-    const FaultyInPlaceMerge merge({c.step, c.first, 101}, MergeEngine::Memory);
+    TwoLists lists;
+    const MergeReport report = mergeWithFaults(lists, {c.step, c.first, 101}, MergeEngine::Memory);
     const bool backedUp = c.failed != FailedStep::Backup;
-    EXPECT_EQ(merge.report.failedStep, c.failed) << c.first;
-    EXPECT_EQ(merge.report.backup.empty(), !backedUp) << "no backup to speak of";
-    EXPECT_EQ(merge.report.changeCount, 0) << "no line reached the disk";
-    EXPECT_EQ(merge.list(), kList);
-    EXPECT_EQ(fs::exists(merge.dir / "list.bak"), backedUp);
-    EXPECT_EQ(test::countEntries(merge.dir.path()), backedUp ? 3u : 2u);
+    EXPECT_EQ(report.failedStep, c.failed) << c.first;
+    EXPECT_EQ(report.backup.empty(), !backedUp) << "no backup to speak of";
+    EXPECT_EQ(report.changeCount, 0) << "no line reached the disk";
+    EXPECT_EQ(readFile(lists.request.fileToUpdate), kUserList);
+    EXPECT_EQ(fs::exists(lists.dir / "Mine.bak"), backedUp);
+    EXPECT_EQ(test::countEntries(lists.dir.path()), backedUp ? 3u : 2u);
     if (backedUp) {
-      EXPECT_EQ(merge.backup(), kList);
+      EXPECT_EQ(readFile(lists.dir / "Mine.bak"), kUserList);
     }
   }
 }
@@ -308,10 +288,11 @@ TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
     for (const FileStep step :
          {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
       // Calls 2 to 51 of the step fail and are retried; the first, for all but Read the backup's, succeeds.
-      const FaultyInPlaceMerge merge({step, 2, 50}, engine);
-      EXPECT_EQ(merge.report.outcome, MergeOutcome::Merged) << failureMessage(merge.report);
-      EXPECT_EQ(merge.list(), kMerged);
-      EXPECT_EQ(merge.backup(), kList);
+      TwoLists lists;
+      const MergeReport report = mergeWithFaults(lists, {step, 2, 50}, engine);
+      EXPECT_EQ(report.outcome, MergeOutcome::Merged) << failureMessage(report);
+      EXPECT_EQ(readFile(lists.request.fileToUpdate), kMerged);
+      EXPECT_EQ(readFile(lists.dir / "Mine.bak"), kUserList);
     }
   }
 }

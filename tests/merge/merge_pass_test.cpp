@@ -3,8 +3,7 @@
 #include "merge/merge_pass.h"
 
 #include <map>
-#include <random>
-#include <sstream>
+#include <regex>
 
 #include "engine_merge.h"
 #include "ini/text/ini_text.h"
@@ -127,8 +126,10 @@ TEST(MergePass, EndsOnAReadErrorKeepingTheCountSoFar) {
   EXPECT_EQ(result.changeCount, 1);
 }
 
-std::vector<std::string> linesOf(LineReader& reader) {
-  std::vector<std::string> lines;
+using Lines = std::vector<std::string>;
+
+Lines linesOf(LineReader&& reader) {
+  Lines lines;
   std::string_view line;
   while (!reader.atEnd()) {
     EXPECT_TRUE(reader.readLine(line));
@@ -138,37 +139,11 @@ std::vector<std::string> linesOf(LineReader& reader) {
   return lines;
 }
 
-// The lines read from a stream through a buffer of bufferSize; a reader of the same bytes in memory must
-// find the same lines.
-std::vector<std::string> readAllLines(const std::string& bytes,
-                                      std::size_t bufferSize = LineReader::kBufferSize) {
-  std::istringstream in(bytes);
-  LineReader fromStream(in, bufferSize);
-  LineReader inMemory{std::string_view(bytes)};
-  const std::vector<std::string> lines = linesOf(fromStream);
-  EXPECT_EQ(linesOf(inMemory), lines);
-  return lines;
-}
-
-using Lines = std::vector<std::string>;
-
 // Lines end at CR LF, at a lone CR or at a lone LF; a last line without a break still counts.
 Lines splitLines(const std::string& bytes) {
-  Lines lines;
-  std::string line;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\r' && bytes[i] != '\n') {
-      line += bytes[i];
-      continue;
-    }
-    lines.push_back(line);
-    line.clear();
-    i += bytes.compare(i, 2, "\r\n") == 0 ? 1u : 0u;
-  }
-  if (!line.empty()) {
-    lines.push_back(line);
-  }
-  return lines;
+  static const std::regex lineBreak("\r\n|\r|\n");
+  return bytes.empty() ? Lines()
+                       : Lines(std::sregex_token_iterator(bytes.begin(), bytes.end(), lineBreak, -1), {});
 }
 
 // Random texts of line breaks and letters through buffers of every size around theirs, so that breaks fall
@@ -180,8 +155,11 @@ TEST(LineReader, LineBreaksOnEveryBorderOfASmallBuffer) {
     for (char& c : bytes) {
       c = std::string("\r\na", 3)[random() % 3];
     }
+    const Lines expected = splitLines(bytes);
+    ASSERT_EQ(linesOf(LineReader(std::string_view(bytes))), expected) << testing::PrintToString(bytes);
     for (std::size_t bufferSize = 1; bufferSize <= bytes.size() + 1; ++bufferSize) {
-      ASSERT_EQ(readAllLines(bytes, bufferSize), splitLines(bytes)) << testing::PrintToString(bytes);
+      std::istringstream in(bytes);
+      ASSERT_EQ(linesOf(LineReader(in, bufferSize)), expected) << testing::PrintToString(bytes);
     }
   }
 }
