@@ -11,8 +11,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -22,12 +22,8 @@ namespace ombrix::test {
 // followed by its empty line.
 inline std::string crlf(std::string_view visible) {
   std::string text;
-  for (char c : visible) {
-    if (c == '|') {
-      text += "\r\n";
-    } else {
-      text += c;
-    }
+  for (const char& c : visible) {
+    text += c == '|' ? std::string_view("\r\n") : std::string_view(&c, 1);
   }
   return text;
 }

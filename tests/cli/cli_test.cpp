@@ -2,7 +2,6 @@
 // killed midway: it merges or clearly refuses, and every file it did not mean to change keeps its bytes.
 
 #include <cstdio>
-#include <sstream>
 
 #ifndef _WIN32
 #include <signal.h>

@@ -3,15 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "differential/ini_generator.h"
 #include "engine_merge.h"
-#include "ini/document/ini_document.h"
-#include "ini/text/ini_text.h"
 #include "merge/change_report.h"
-#include "merge/merge_pass.h"
-#include "merge/three_way.h"
 
 namespace ombrix {
 namespace {

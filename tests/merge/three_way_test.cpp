@@ -3,12 +3,8 @@
 
 #include "merge/three_way.h"
 
-#include <sstream>
-
 #include "engine_merge.h"
-#include "ini/text/ini_text.h"
 #include "merge/base_store.h"
-#include "merge/merge_command.h"
 #include "merge/undo.h"
 #include "test_support.h"
 

