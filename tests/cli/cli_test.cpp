@@ -376,8 +376,8 @@ TEST(HostileInput, AMergeKilledMidwayLeavesAWholeListAndAWholeBackup) {
   const auto seen = [&](const std::string& now) { states.push_back(std::hash<std::string>()(now)); };
   seen(test::mergeWith(MergeEngine::File, list, newKeys, MergePolicy::ReplaceAll, {}, false, seen).list);
 
-  int caughtMidway = 0;
-  for (const int killAfterMs : {50, 200, 400}) {
+  // Starts the reference merge of a fresh copy of the list in a process of its own.
+  const auto startMerge = [&] {
     test::writeFile(listFile, list);
     fs::remove(dir / "list.bak");
     const pid_t child = fork();
@@ -386,13 +386,27 @@ TEST(HostileInput, AMergeKilledMidwayLeavesAWholeListAndAWholeBackup) {
             newKeysFile.c_str(), listFile.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
-    kill(child, SIGKILL);
+    return child;
+  };
+  const auto waitFor = [](pid_t child) {
     int status = 0;
     waitpid(child, &status, 0);
+  };
+  // A whole merge first, to learn how long one takes on this machine: the kills land within that time.
+  const auto start = std::chrono::steady_clock::now();
+  waitFor(startMerge());
+  const auto whole = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(std::hash<std::string>()(readFile(listFile)), states.back());
+
+  int caughtMidway = 0;
+  for (int tenths = 1; tenths < 10; tenths += 2) {
+    const pid_t child = startMerge();
+    std::this_thread::sleep_for(whole * tenths / 10);
+    kill(child, SIGKILL);
+    waitFor(child);
     const std::size_t left = std::hash<std::string>()(readFile(listFile));
     EXPECT_NE(std::find(states.begin(), states.end(), left), states.end())
-        << "killed after " << killAfterMs << " ms: the list is not a state the merge passes through";
+        << "killed at " << tenths << " tenths of a merge: the list is not a state the merge passes through";
     caughtMidway += left != states.front() && left != states.back() ? 1 : 0;
     if (fs::exists(dir / "list.bak")) {
       EXPECT_TRUE(readFile(dir / "list.bak") == list) << "the backup is complete or absent";
