@@ -1,16 +1,12 @@
 # Helpers for the tests that use a real window in an X display with xdotool; sourced. Gives the test a
-# folder of its own ($work, where *.log files are shown on failure), stops the processes in $first and
-# $xvfb at the end, and fail MESSAGE.
+# folder of its own ($work, where *.log files are shown on failure), stops the program whose process is
+# $first at the end, and fail MESSAGE.
 
 work=$(mktemp -d)
-# Waits for what it stops: an X server still going down when the next test starts could be handed the
-# same display number. Errors no longer end the script here (wait reports the stopped program's status).
+# Errors no longer end the script here: wait reports the stopped program's status.
 cleanup() {
   set +e
-  for process in ${first:-}; do
-    kill "$process" 2>/dev/null
-    wait "$process" 2>/dev/null
-  done
+  [ -n "${first:-}" ] && kill "$first" 2>/dev/null && wait "$first" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
