@@ -168,16 +168,17 @@ TEST_F(Win32Window, ADropBesideTheBoxesChangesNothing) {
   EXPECT_EQ(box(1) + box(2), "");
 }
 
-// The paths in the registry, under a key of the test's own: any text, and an empty one, round trip exactly.
+// The paths in the registry, under a key of the test's own: any text (a %NAME% in it is not expanded), and
+// an empty one, round trip exactly.
 TEST(Registry, KeepsThePathsExactly) {
   const std::wstring root = L"Software\\OmbrixMerger tests\\" + std::to_wstring(std::random_device{}());
   RegistrySettings settings(root);
-  settings.write("Settings", "Source", "  C:\\Spiele\\Liste für Ömer.ini ");
+  settings.write("Settings", "Source", "  C:\\Spiele\\%WINDIR% Liste für Ömer.ini ");
   settings.write("Settings", "File", "");
-  EXPECT_EQ(settings.read("Settings", "Source"), "  C:\\Spiele\\Liste für Ömer.ini ");
+  EXPECT_EQ(settings.read("Settings", "Source"), "  C:\\Spiele\\%WINDIR% Liste für Ömer.ini ");
   DWORD type = 0;
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, (root + L"\\Settings").c_str(), L"File", RRF_RT_ANY, &type,
-                         nullptr, nullptr),
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, (root + L"\\Settings").c_str(), L"File",
+                         RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, nullptr),
             ERROR_SUCCESS)
       << "stored though empty";
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
