@@ -3,7 +3,7 @@
 #include "merge/merge_pass.h"
 
 #include <map>
-#include <regex>
+#include <sstream>
 
 #include "engine_merge.h"
 #include "ini/text/ini_text.h"
@@ -141,9 +141,19 @@ Lines linesOf(LineReader&& reader) {
 
 // Lines end at CR LF, at a lone CR or at a lone LF; a last line without a break still counts.
 Lines splitLines(const std::string& bytes) {
-  static const std::regex lineBreak("\r\n|\r|\n");
-  return bytes.empty() ? Lines()
-                       : Lines(std::sregex_token_iterator(bytes.begin(), bytes.end(), lineBreak, -1), {});
+  Lines lines(1);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r' && bytes[i] != '\n') {
+      lines.back() += bytes[i];
+    } else {
+      i += bytes.compare(i, 2, "\r\n") == 0 ? 1u : 0u;
+      lines.emplace_back();
+    }
+  }
+  if (lines.back().empty()) {
+    lines.pop_back();
+  }
+  return lines;
 }
 
 // Random texts of line breaks and letters through buffers of every size around theirs, so that breaks fall
