@@ -95,6 +95,7 @@ void keepMyEditsWithBase(TwoLists& s, const char* name) {
 // Each refusal comes before anything is written: every file in the folder is as it was, and none is added.
 TEST(MergeRefusals, LeaveEveryFileAsItWas) {
   const std::string utf16("\xFF\xFE[\0G\0]\0\r\0\n\0", 12);
+  const std::string utf16BigEndian("\xFE\xFF\0[\0G\0]\0\r\0\n", 12);
   const struct {
     const char* name;
     Refusal refusal;
@@ -111,7 +112,13 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
        }},
       {"a backup over the base", Refusal::OverBase, [](auto& s) { keepMyEditsWithBase(s, "Mine.bak"); }},
       {"UTF-16 new keys", Refusal::Utf16, [&](auto& s) { s.request.newKeys = s.dir.file("u.ini", utf16); }},
-      {"UTF-16 list", Refusal::Utf16, [&](auto& s) { s.request.fileToUpdate = s.dir.file("u.ini", utf16); }},
+      {"UTF-16 list, big-endian", Refusal::Utf16,
+       [&](auto& s) { s.request.fileToUpdate = s.dir.file("u.ini", utf16BigEndian); }},
+      {"UTF-16 base", Refusal::Utf16,
+       [&](auto& s) {
+         s.request.policy = MergePolicy::KeepMyEdits;
+         s.request.base = s.dir.file("u.ini", utf16);
+       }},
       {"LF line ends", Refusal::LfLineEnds,
        [](auto& s) { s.request.fileToUpdate = s.dir.file("unix.ini", "[G1]\nSpeed=1\n\n"); }},
       {"CR line ends", Refusal::CrLineEnds,
@@ -184,7 +191,7 @@ TEST(LineEnds, OnlyCrLfMakesLinesForTheTextModel) {
       {"[A]\r\nk=1\r\n", LineEnds::CrLf},
       {"[A]\nk=1\r\n", LineEnds::CrLf},
       {"[A]", LineEnds::None},
-      {"[A]\rk=1\r", LineEnds::OnlyCr},
+      {"[A]\rk=1", LineEnds::OnlyCr},
       {"[A]\rk=1\n", LineEnds::OnlyLf},
       // A CR LF split between two reads of the file still counts: the CR is the last byte of the first.
       {"a\n" + std::string(64 * 1024 - 3, 'x') + "\r\n", LineEnds::CrLf},
@@ -295,6 +302,13 @@ TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
       EXPECT_EQ(readFile(lists.dir / "Mine.bak"), kUserList);
     }
   }
+  // The base is read first: a list that took it unchanged keeps its edits as keep-playable merges.
+  TwoLists lists;
+  lists.request.policy = MergePolicy::KeepMyEdits;
+  lists.request.base = lists.dir.file("old.ini", kUserList);
+  EXPECT_EQ(mergeWithFaults(lists, {FileStep::Read, 1, 50}, MergeEngine::Memory).outcome,
+            MergeOutcome::Merged);
+  EXPECT_EQ(readFile(lists.request.fileToUpdate), kMerged);
 }
 
 }  // namespace

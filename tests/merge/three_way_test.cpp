@@ -39,6 +39,8 @@ const DecisionCase kDecisions[] = {
     {"key set twice in the new keys", "[G]|Speed=1|", "[G]|Speed=1", "[G]|Speed=2|Speed=3", false, "3", 2, 0},
     {"game twice in the new keys", "[G]|Speed=1|", "[G]|Speed=1", "[G]|Speed=2||[g]|Speed=3", false, "3", 2,
      0},
+    {"game twice in the base", "[G]|Speed=1|", "[G]|Mode=a||[H]|Mode=b||[g]|Speed=1", "[G]|Speed=2", false,
+     "2", 1, 0},
     {"key set twice in the base", "[G]|Speed=1|", "[G]|Speed=9|Speed=1", "[G]|Speed=2", false, "2", 1, 0},
     {"letter case", "[G]|speed=1|", "[g]|SPEED=1", "[G]|Speed=2", false, "2", 1, 0},
     {"spaces around the user's value", "[G]|Speed=1 |", "[G]|Speed=1", "[G]|Speed=2", false, "2", 1, 0},
