@@ -179,10 +179,6 @@ void IniDocument::parse() {
   // A game's section is rarely under 64 bytes; reserving avoids copying the lists as they grow.
   paragraphs_.reserve(text.size() / 64 + 16);
   paragraphs_.assign(1, Paragraph{});
-  // Header texts are filed in batches, so that lines of many "[" (a name each) need no list of them all.
-  constexpr std::size_t kBatch = 64 * 1024;
-  std::vector<FoundHeader> headers;
-  headers.reserve(std::min<std::size_t>(text.size() / 64 + 16, kBatch + 1024));
   std::size_t position = 0;
   // An edit adds at most one empty line to a paragraph read from the text. A text that paragraphs cannot
   // describe is left to the whole-text functions.
@@ -203,9 +199,7 @@ void IniDocument::parse() {
     bool continued = false;
     for (std::size_t cr = text.find('\r', position); cr != npos; cr = text.find('\r', cr + 1)) {
       if (cr > position && text[cr - 1] == ']') {
-        forEachNameOfHeader(begin, text.data() + cr - 1, [&](std::uint64_t hash, bool leading) {
-          headers.push_back({hash, number, leading});
-        });
+        describable = loadedHeaders_.add(number, begin, text.data() + cr - 1) && describable;
       }
       // Every CR LF is a line break, so the first CR LF CR LF ends the paragraph's last line.
       if (text.size() - cr >= kEmptyLine.size() && text[cr + 1] == '\n' && text[cr + 2] == '\r' &&
@@ -228,17 +222,11 @@ void IniDocument::parse() {
     paragraph.capacity = paragraph.size;
     position = contentEnd;
     countEmptyLines(paragraph);
-    if (headers.size() >= kBatch) {
-      // As many names again as in the text read so far, for a start.
-      headerIndex_.reserve(paragraphs_.size() * text.size() / position);
-      indexHeaders(headers);
-      headers.clear();
-    }
   }
   if (!describable) {  // not all paragraphs are read: the whole text is the loaded one
     wholeText_ = std::string(text);
     paragraphs_.clear();
-    headerIndex_.clear();
+    loadedHeaders_.clear();
     return;
   }
   runLast_.resize(paragraphs_.size());
@@ -246,23 +234,8 @@ void IniDocument::parse() {
     runLast_[paragraph] =
         static_cast<std::uint32_t>(paragraphs_[paragraph].continued ? runLast_[paragraph + 1] : paragraph);
   }
-  headerIndex_.reserve(paragraphs_.size());
-  indexHeaders(headers);
-}
-
-// Files the header texts found in the text, in batches whose index slots are fetched ahead: with tens of
-// thousands of games, waiting for memory once per game would cost more than all the rest.
-void IniDocument::indexHeaders(const std::vector<FoundHeader>& headers) {
-  constexpr std::size_t kAhead = 16;
-  for (std::size_t i = 0; i < headers.size(); ++i) {
-    if (i + kAhead < headers.size()) {
-      headerIndex_.prefetch(headers[i + kAhead].hash);
-    }
-    const bool firstHolder = headerIndex_.insert(headers[i].hash, headers[i].paragraph);
-    if (headers[i].leading && firstHolder) {
-      paragraphs_[headers[i].paragraph].leadsWithFirstHeader = true;
-    }
-  }
+  loadedParagraphs_ = paragraphs_.size();
+  loadedHeaders_.finish([this](std::uint32_t paragraph) { paragraphs_[paragraph].leadsWithFirstHeader = true; });
 }
 
 // Paragraphs that still lie in the loaded text as they were read (no longer, no shorter, not moved), each
@@ -343,8 +316,14 @@ void IniDocument::indexParagraph(std::size_t paragraph) {
   });
 }
 
+// A paragraph read from the text leaves the loaded headers the first time its header texts may change; from
+// then on the index holds what it holds.
 void IniDocument::unindexParagraph(std::size_t paragraph) {
   const auto number = static_cast<std::uint32_t>(paragraph);
+  if (paragraph < loadedParagraphs_ && !loadedHeaders_.isRetired(number)) {
+    loadedHeaders_.retire(number);
+    return;
+  }
   forEachHeaderName(paragraphs_[paragraph].content(),
                     [&](std::uint64_t hash, bool) { headerIndex_.erase(hash, number); });
 }
@@ -353,6 +332,7 @@ void IniDocument::fallBackToWholeText() {
   wholeText_ = text();
   lastHeader_.reset();
   paragraphs_.clear();
+  loadedHeaders_.clear();
   headerIndex_.clear();
   runLast_.clear();
   runKeys_.clear();
@@ -372,18 +352,24 @@ std::optional<IniDocument::HeaderPlace> IniDocument::searchHeader(std::string_vi
       leadsWithHeader(next, section)) {
     return remember(section, next, 0);
   }
-  const std::span<const std::uint32_t> holders = headerIndex_.find(HeaderIndex::hashOf(section));
+  // The first loaded holder is certain; edited paragraphs are filed by hash and confirmed in their text.
+  const std::uint32_t loadedHolder = loadedHeaders_.firstHolder(section);
+  const std::span<const std::uint32_t> edited = headerIndex_.find(HeaderIndex::hashOf(section));
   scratchHeader_.resize(section.size() + 3);
   scratchHeader_.front() = '[';
   section.copy(scratchHeader_.data() + 1, section.size());
   scratchHeader_.replace(section.size() + 1, 2, "]\r");
-  for (const std::uint32_t paragraph : holders) {
+  for (auto holder = edited.begin();;) {
+    const bool loadedFirst = holder == edited.end() || loadedHolder < *holder;
+    if (loadedFirst && loadedHolder == LoadedHeaders::kNone) {
+      return std::nullopt;
+    }
+    const std::uint32_t paragraph = loadedFirst ? loadedHolder : *holder++;
     const std::size_t offset = findIgnoringCase(paragraphs_[paragraph].content(), scratchHeader_);
     if (offset != npos) {
       return remember(section, paragraph, offset);
     }
   }
-  return std::nullopt;
 }
 
 bool IniDocument::leadsWithHeader(std::size_t paragraph, std::string_view section) const {

@@ -7,10 +7,11 @@
 // The text is kept as paragraphs: a paragraph is a run of non-empty lines followed by its empty lines (the
 // first paragraph holds only the empty lines at the start of the text). A section block always lies inside
 // one paragraph, every edit changes one paragraph, new sections are appended as new paragraphs, and
-// paragraphs are never merged or split, so their numbers stay valid. An index maps every name that a header
-// text ("[" name "]" CR, wherever it stands) can stand for to the paragraphs that hold it: a line holds one
-// name for each "[" before its "]", so "[Game (U) [!]]" is filed under "Game (U) [!]" and under "!]". A
-// header is found without searching from the start of the text, however many names share a bracket tag.
+// paragraphs are never merged or split, so their numbers stay valid. The header texts ("[" name "]" CR,
+// wherever they stand) are indexed by every name they can stand for: a line holds one name for each "["
+// before its "]", so "[Game (U) [!]]" stands for "Game (U) [!]" and for "!]". The loaded ones are kept once
+// per line (loaded_headers.h), the few that edits make are filed under each name. A header is found
+// without searching from the start of the text, however many names share a bracket tag or "[" a line holds.
 // Paragraphs are edited where the loaded bytes hold them; one that grows moves to the document's arena.
 //
 // A paragraph longer than kChunkBytes (a section of more than a dozen or so keys) is read as a run of chunks
@@ -35,6 +36,7 @@
 
 #include "ini/document/header_index.h"
 #include "ini/document/key_change.h"
+#include "ini/document/loaded_headers.h"
 #include "ini/document/text_arena.h"
 #include "ini/text/byte_search.h"
 
@@ -72,7 +74,7 @@ class IniDocument {
   // How many paragraphs the index names for a section: a lookup that the next paragraph does not answer
   // searches these, and no more.
   std::size_t paragraphsNamedFor(std::string_view section) const {
-    return headerIndex_.find(HeaderIndex::hashOf(section)).size();
+    return loadedHeaders_.holderCount(section) + headerIndex_.find(HeaderIndex::hashOf(section)).size();
   }
 
  private:
@@ -131,12 +133,6 @@ class IniDocument {
   // Replaces [begin, end) of the paragraph's content with the pieces, one after another.
   void replaceInParagraph(Paragraph& paragraph, std::size_t begin, std::size_t end,
                           std::initializer_list<std::string_view> with);
-  struct FoundHeader {
-    std::uint64_t hash;
-    std::uint32_t paragraph;
-    bool leading;  // its "[" is the paragraph's first byte
-  };
-  void indexHeaders(const std::vector<FoundHeader>& headers);
   void indexParagraph(std::size_t paragraph);
   void unindexParagraph(std::size_t paragraph);
   void fallBackToWholeText();
@@ -149,8 +145,11 @@ class IniDocument {
   //    paragraphs are appended (a new section), never inserted, merged or split.
   //  - runLast_[p]: the last chunk of p's run (p itself when p is not a chunk). Set by parse(), and by
   //    appendSection() for the new paragraph; an edit never changes which chunks form a run.
-  //  - headerIndex_: for every name a header text ("[" ... "]" CR) in a paragraph can stand for, that
-  //    paragraph. An edit that adds or removes a line holding a bracket unindexes and reindexes its chunk.
+  //  - loadedHeaders_: the header texts ("[" ... "]" CR) of the paragraphs as read (the first
+  //    loadedParagraphs_), but for those retired: the first edit that adds or removes a line holding a
+  //    bracket in a chunk retires it there.
+  //  - headerIndex_: for every name a header text in a retired or appended paragraph can stand for, that
+  //    paragraph. Such an edit unindexes and reindexes its chunk.
   //  - runKeys_: for a run of 8 chunks or more, the chunks holding a line that begins with each key name; made on
   //    the first search of the run, kept up to date by noteKeyLine() when a line is added or removed.
   //  - lastHeader_ (with lastHeaderSection_): the place of the header found last. Reset when the headers may
@@ -165,6 +164,8 @@ class IniDocument {
   std::size_t chunkBytes_;
   std::vector<std::uint32_t> runLast_;  // by paragraph: the last chunk of its run (itself when not chunked)
   mutable std::unordered_map<std::uint32_t, RunKeys> runKeys_;  // by the run's last chunk, once searched
+  LoadedHeaders loadedHeaders_;
+  std::size_t loadedParagraphs_ = 0;
   HeaderIndex headerIndex_;
   std::optional<std::string> wholeText_;
 

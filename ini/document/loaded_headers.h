@@ -1,0 +1,91 @@
+#pragma once
+
+// The header texts of a document as it was loaded, for finding the first paragraph that holds a header text
+// of a name. A header text "[" ... "]" stands for one name per "[" on its line before the "]", each running
+// from after its "[" to the "]"; every name of a line is a tail of the text from its first "[". So each
+// header text is kept once, as its bytes from the "]" back to the first "[" of its line, letter case folded:
+// the header texts that hold a name are exactly those whose key starts with the name read backwards and a
+// "[", and they lie side by side once the keys are sorted. The cost is one entry and the header's own bytes
+// per line, however many "[" the line holds and however many lines share a bracket tag.
+//
+// Paragraphs whose header texts an edit may have changed are retired: their loaded header texts no longer
+// count, and the document files what they hold now elsewhere.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ini/document/text_arena.h"
+
+namespace ombrix {
+
+class LoadedHeaders {
+ public:
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
+  // The header text whose "]" stands at bracket, in the paragraph whose bytes begin at begin. False when
+  // its line is too long to be kept (over 2 GB), which the document leaves to the whole-text functions.
+  bool add(std::uint32_t paragraph, const char* begin, const char* bracket);
+  // Sorts what was added. Afterwards onFirstLeading(paragraph) is called for every paragraph whose first
+  // line is a header text of a name that no earlier paragraph holds a header text of.
+  template <typename OnFirstLeading>
+  void finish(OnFirstLeading onFirstLeading);
+
+  // The first paragraph not retired that holds a header text of name; kNone when there is none.
+  std::uint32_t firstHolder(std::string_view name) const;
+  // How many paragraphs, retired or not, held a header text of name when loaded.
+  std::size_t holderCount(std::string_view name) const;
+  void retire(std::uint32_t paragraph);
+  bool isRetired(std::uint32_t paragraph) const { return paragraph < retired_.size() && retired_[paragraph]; }
+  void clear();
+
+ private:
+  struct Entry {
+    std::size_t key;  // offset of the key in keys_
+    std::uint32_t size : 31;
+    std::uint32_t leading : 1;
+    std::uint32_t paragraph;
+  };
+  static constexpr std::size_t kLongestKey = (std::size_t{1} << 31) - 1;
+  struct Range {
+    std::size_t begin;
+    std::size_t end;
+  };
+
+  std::string_view keyOf(const Entry& entry) const { return {keys_.data() + entry.key, entry.size}; }
+  std::string_view keyOf(std::size_t position) const { return keyOf(entries_[position]); }
+  bool startsWith(std::size_t position, std::string_view prefix) const;
+  Range holdersOf(std::string_view key, std::size_t from) const;
+  std::string_view queryKey(std::string_view name) const;
+  void sortEntries(std::size_t begin, std::size_t end, std::size_t depth);
+  int byteAt(std::size_t position, std::size_t depth) const;
+  void buildMinima();
+  void drop(std::uint32_t position) const;
+  std::uint32_t firstIn(Range range) const;
+  std::uint32_t paragraphAt(std::uint32_t position) const {
+    return position < entries_.size() ? entries_[position].paragraph : kNone;
+  }
+  std::uint32_t earlier(std::uint32_t a, std::uint32_t b) const {
+    return paragraphAt(b) < paragraphAt(a) ? b : a;
+  }
+  std::vector<std::uint32_t> firstLeadingParagraphs();
+
+  std::vector<char, BlockAllocator<char>> keys_;
+  std::vector<Entry, BlockAllocator<Entry>> entries_;  // sorted by key once finished
+  // A tree of minima over the sorted entries: minima_[size + i] is entry i, every other node the one of its
+  // two children with the earlier paragraph. A retired entry is replaced by entries_.size(), no paragraph.
+  mutable std::vector<std::uint32_t, BlockAllocator<std::uint32_t>> minima_;
+  std::vector<bool> retired_;
+  mutable std::string scratchKey_;
+};
+
+template <typename OnFirstLeading>
+void LoadedHeaders::finish(OnFirstLeading onFirstLeading) {
+  for (const std::uint32_t paragraph : firstLeadingParagraphs()) {
+    onFirstLeading(paragraph);
+  }
+}
+
+}  // namespace ombrix
