@@ -31,21 +31,36 @@ bool startsKeyLine(const char* at, std::string_view key) {
 
 // Where the key's first line in content starts its CR LF, at or after from: CR LF, the key (letter case
 // ignored), "=". CR, LF and "=" have no other case, so they are compared as they are. The CRs of eight bytes
-// are found at once, since the lines of a game's section are short.
+// are found at once, since the lines of a section are short: a call to find each would cost more than the
+// look at its line.
 std::size_t findKeyLine(std::string_view content, std::size_t from, std::string_view key) {
+  using byte_search_detail::kHighs;
+  using byte_search_detail::kOnes;
   const std::size_t lineSize = kCrLf.size() + key.size() + 1;
   if (content.size() < lineSize || from > content.size() - lineSize) {
     return npos;
   }
   const char* const begin = content.data();
-  const char* const last = begin + content.size() - lineSize + 1;  // a key line's CR stands before last
-  for (const void* found = std::memchr(begin + from, '\r', static_cast<std::size_t>(last - begin) - from);
-       found != nullptr;) {
-    const char* const at = static_cast<const char*>(found);
-    if (startsKeyLine(at, key)) {
+  const char* const end = begin + content.size();
+  const char* const last = end - lineSize + 1;  // a key line's CR stands before last
+  const char* at = begin + from;
+  for (; at < last && end - at >= 8; at += 8) {
+    // A byte of x is zero where the word holds a CR; the high bit of each byte of hits says which.
+    const std::uint64_t x = byte_search_detail::load(at) ^ (kOnes * '\r');
+    for (std::uint64_t hits = ~(((x & ~kHighs) + ~kHighs) | x) & kHighs; hits != 0; hits &= hits - 1) {
+      const char* const cr = at + std::countr_zero(hits) / 8;
+      if (cr >= last) {
+        return npos;
+      }
+      if (startsKeyLine(cr, key)) {
+        return static_cast<std::size_t>(cr - begin);
+      }
+    }
+  }
+  for (; at < last; ++at) {
+    if (*at == '\r' && startsKeyLine(at, key)) {
       return static_cast<std::size_t>(at - begin);
     }
-    found = std::memchr(at + 1, '\r', static_cast<std::size_t>(last - at - 1));
   }
   return npos;
 }
@@ -165,7 +180,8 @@ TextBlock copyWithRoom(std::string_view bytes) {
 IniDocument::IniDocument(TextBlock bytes, std::size_t chunkBytes)
     : loaded_(withLoadedLineBreak(std::move(bytes))),
       arena_(std::clamp<std::size_t>(loaded_.size() / 8, 64 * 1024, 8 * 1024 * 1024)),
-      chunkBytes_(std::max<std::size_t>(chunkBytes, 1)) {
+      chunkBytes_(std::max<std::size_t>(chunkBytes, 1)),
+      continuedChunkBytes_(std::max<std::size_t>(chunkBytes / 4, 1)) {
   parse();
 }
 
@@ -197,6 +213,7 @@ void IniDocument::parse() {
     const char* const begin = text.data() + position;
     std::size_t contentEnd = text.size();
     bool continued = false;
+    const std::size_t chunkBytes = paragraphs_.back().continued ? continuedChunkBytes_ : chunkBytes_;
     for (std::size_t cr = text.find('\r', position); cr != npos; cr = text.find('\r', cr + 1)) {
       if (cr > position && text[cr - 1] == ']') {
         describable = loadedHeaders_.add(number, begin, text.data() + cr - 1) && describable;
@@ -208,7 +225,7 @@ void IniDocument::parse() {
         break;
       }
       // A long paragraph goes on in a new chunk after the line that reaches the chunk size.
-      if (cr + kCrLf.size() - position >= chunkBytes_ && text.size() - cr > kCrLf.size() &&
+      if (cr + kCrLf.size() - position >= chunkBytes && text.size() - cr > kCrLf.size() &&
           text[cr + 1] == '\n') {
         contentEnd = cr + kCrLf.size();
         continued = true;
@@ -334,6 +351,7 @@ void IniDocument::fallBackToWholeText() {
   paragraphs_.clear();
   loadedHeaders_.clear();
   headerIndex_.clear();
+  nextKeyLine_.reset();
   runLast_.clear();
   runKeys_.clear();
 }
@@ -410,7 +428,9 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   }
   const std::string_view content = paragraphs_[line->paragraph].content();
   const std::size_t valueBegin = line->lineBegin + key.size() + 1;
-  return content.substr(valueBegin, findCrLf(content, valueBegin) - valueBegin);
+  const std::size_t valueEnd = findCrLf(content, valueBegin);
+  noteLineAfter(line->paragraph, valueEnd + kCrLf.size());
+  return content.substr(valueBegin, valueEnd - valueBegin);
 }
 
 bool IniDocument::hasSection(std::string_view section) const {
@@ -506,6 +526,7 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   }
   // A line written again as it stands leaves the content as it is; only the empty lines after it change.
   if (!value.empty() && found && isLine(replaced, key, value)) {
+    noteLineAfter(chunk, replacedEnd);
     return;
   }
   // Header texts can only appear or disappear with a line holding a bracket.
@@ -516,8 +537,10 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   }
   if (value.empty()) {
     replaceInParagraph(p, replacedBegin, replacedEnd, {});
+    noteLineAfter(chunk, replacedBegin);
   } else {
     replaceInParagraph(p, replacedBegin, replacedEnd, {key, "=", value, kCrLf});
+    noteLineAfter(chunk, replacedBegin + key.size() + 1 + value.size() + kCrLf.size());
   }
   // A replaced line keeps its key; a removed or an added one may change which chunks hold it.
   if (found.has_value() == value.empty()) {
@@ -558,6 +581,36 @@ std::optional<std::size_t> IniDocument::findKeyInChunk(std::size_t paragraph, co
   return keyBreak == npos ? std::nullopt : std::optional<std::size_t>(keyBreak + kCrLf.size());
 }
 
+// The keys of a large section usually come in the order of its lines. Where no two lines of the run begin
+// with the same name, a line of the block that begins with the key is its first.
+std::optional<IniDocument::KeyLinePlace> IniDocument::keyOnNextLine(const HeaderPlace& place,
+                                                                   const RunKeys& keys,
+                                                                   std::string_view key) const {
+  if (!nextKeyLine_ || keys.namesRepeat) {
+    return std::nullopt;
+  }
+  const auto [paragraph, offset] = *nextKeyLine_;
+  if (paragraph < place.paragraph || paragraph > place.runLast ||
+      (paragraph == place.paragraph && offset <= place.offset)) {
+    return std::nullopt;
+  }
+  // Every write and read of a key line sets the guess afterwards, so no edit has moved the line since.
+  const std::string_view content = paragraphs_[paragraph].content();
+  if (content.size() <= offset + key.size() || content[offset + key.size()] != '=' ||
+      !equalsIgnoringCase(content.substr(offset, key.size()), key)) {
+    return std::nullopt;
+  }
+  return nextKeyLine_;
+}
+
+void IniDocument::noteLineAfter(std::size_t paragraph, std::size_t lineEnd) const {
+  if (lineEnd >= paragraphs_[paragraph].size && paragraphs_[paragraph].continued) {
+    nextKeyLine_ = KeyLinePlace{paragraph + 1, 0};
+  } else {
+    nextKeyLine_ = KeyLinePlace{paragraph, lineEnd};
+  }
+}
+
 std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const HeaderPlace& place,
                                                                      std::string_view key) const {
   auto in = [&](std::size_t paragraph) -> std::optional<KeyLinePlace> {
@@ -567,8 +620,11 @@ std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const Heade
     return std::nullopt;
   };
   if (const RunKeys* keys = keysOfRun(place)) {
+    if (const std::optional<KeyLinePlace> next = keyOnNextLine(place, *keys, key)) {
+      return next;
+    }
     const std::span<const std::uint32_t> holders =
-        keys->find(HeaderIndex::hashOf(key.substr(0, key.find('='))));
+        keys->chunks.find(HeaderIndex::hashOf(key.substr(0, key.find('='))));
     for (auto chunk = std::lower_bound(holders.begin(), holders.end(), place.paragraph);
          chunk != holders.end(); ++chunk) {
       if (const std::optional<KeyLinePlace> found = in(*chunk)) {
@@ -602,7 +658,23 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
   while (first > 0 && paragraphs_[first - 1].continued) {
     --first;
   }
-  run->second.reserve((place.runLast + 1 - first) * chunkBytes_ / 16);
+  RunKeys& keys = run->second;
+  keys.chunks.reserve((place.runLast + 1 - first) * continuedChunkBytes_ / 16);
+  // Filed a batch at a time, with the slots of the batch fetched ahead: most of the cost is waiting for them.
+  struct Line {
+    std::uint64_t hash;
+    std::uint32_t paragraph;
+  };
+  std::vector<Line> batch;
+  auto fileBatch = [&] {
+    for (const Line& line : batch) {
+      keys.chunks.prefetch(line.hash);
+    }
+    for (const Line& line : batch) {
+      keys.namesRepeat = !keys.chunks.insert(line.hash, line.paragraph) || keys.namesRepeat;
+    }
+    batch.clear();
+  };
   for (std::size_t paragraph = first; paragraph <= place.runLast; ++paragraph) {
     const std::string_view content = paragraphs_[paragraph].content();
     for (std::size_t line = 0; line < content.size();) {
@@ -610,12 +682,15 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
       const std::string_view text = content.substr(line, lineEnd - line);
       const std::size_t equals = text.find('=');
       if (equals != npos && !holdsLineBreakByte(text.substr(0, equals))) {
-        run->second.insert(HeaderIndex::hashOf(text.substr(0, equals)),
-                           static_cast<std::uint32_t>(paragraph));
+        batch.push_back({HeaderIndex::hashOf(text.substr(0, equals)), static_cast<std::uint32_t>(paragraph)});
       }
       line = lineEnd + kCrLf.size();
     }
+    if (batch.size() >= 64) {
+      fileBatch();
+    }
   }
+  fileBatch();
   return &run->second;
 }
 
@@ -629,7 +704,8 @@ void IniDocument::noteKeyLine(const HeaderPlace& place, std::size_t paragraph, s
   const std::string_view name = key.substr(0, key.find('='));
   const std::uint64_t hash = HeaderIndex::hashOf(name);
   if (added) {
-    run->second.insert(hash, static_cast<std::uint32_t>(paragraph));
+    run->second.namesRepeat = !run->second.chunks.insert(hash, static_cast<std::uint32_t>(paragraph)) ||
+                              run->second.namesRepeat;
     return;
   }
   // Another line of the chunk may begin with the same name.
@@ -637,7 +713,7 @@ void IniDocument::noteKeyLine(const HeaderPlace& place, std::size_t paragraph, s
   const bool firstLineHolds = content.size() > name.size() && content[name.size()] == '=' &&
                               equalsIgnoringCase(content.substr(0, name.size()), name);
   if (!firstLineHolds && findKeyLine(content, 0, name) == npos) {
-    run->second.erase(hash, static_cast<std::uint32_t>(paragraph));
+    run->second.chunks.erase(hash, static_cast<std::uint32_t>(paragraph));
   }
 }
 

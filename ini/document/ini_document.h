@@ -106,8 +106,12 @@ class IniDocument {
     std::size_t lineBegin;
   };
   // For a run of many chunks: the chunks (ascending) holding a line that begins with a name and "=", by
-  // the hash of the name, letter case folded, kept as the headers are.
-  using RunKeys = HeaderIndex;
+  // the hash of the name, letter case folded, kept as the headers are; and whether two lines of the run may
+  // begin with the same name (or names of one hash).
+  struct RunKeys {
+    HeaderIndex chunks;
+    bool namesRepeat = false;
+  };
 
   void parse();
   // foundLast: isFoundLast(section), which the callers need to know first.
@@ -121,6 +125,9 @@ class IniDocument {
   std::optional<HeaderPlace> remember(std::string_view section, std::size_t paragraph,
                                       std::size_t offset) const;
   std::optional<KeyLinePlace> findKeyInBlock(const HeaderPlace& place, std::string_view key) const;
+  std::optional<KeyLinePlace> keyOnNextLine(const HeaderPlace& place, const RunKeys& keys,
+                                            std::string_view key) const;
+  void noteLineAfter(std::size_t paragraph, std::size_t lineEnd) const;
   std::optional<std::size_t> findKeyInChunk(std::size_t paragraph, const HeaderPlace& place,
                                             std::string_view key) const;
   RunKeys* keysOfRun(const HeaderPlace& place) const;
@@ -162,6 +169,7 @@ class IniDocument {
   TextArena arena_;
   std::vector<Paragraph, BlockAllocator<Paragraph>> paragraphs_;
   std::size_t chunkBytes_;
+  std::size_t continuedChunkBytes_;  // of the chunks after a run's first: smaller, since a key is looked for in one
   std::vector<std::uint32_t> runLast_;  // by paragraph: the last chunk of its run (itself when not chunked)
   mutable std::unordered_map<std::uint32_t, RunKeys> runKeys_;  // by the run's last chunk, once searched
   LoadedHeaders loadedHeaders_;
@@ -176,6 +184,8 @@ class IniDocument {
   // leads the paragraph after the last one found. The leading-header marks stay true while no edit adds or
   // removes a header text; the first edit that may do so stops their use.
   mutable std::size_t lastFoundParagraph_ = 0;
+  // Likewise the keys of a large section: where the line after the key line found or written last begins.
+  mutable std::optional<KeyLinePlace> nextKeyLine_;
   bool leadingHeadersTrusted_ = true;
   // Reused for every call, so that reading and writing a key allocates nothing in the common case.
   mutable std::string scratchHeader_;
