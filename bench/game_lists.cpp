@@ -152,6 +152,66 @@ GameListPair sameKeysUnder(const std::vector<std::string>& names) {
   return pair;
 }
 
+// A user's list as most are: a region tag on every game, a bracket tag on one in seven; the newer release
+// changes the Comment of one game in three and a setting of one in five, and the older release it replaces
+// (the base) differs from it in one value of every eleventh game.
+GameListPair mixedLists(int games, std::mt19937& random) {
+  auto roll = [&random](int sides) { return static_cast<int>(random() % static_cast<unsigned>(sides)); };
+  static constexpr std::array<const char*, 4> kRegions = {"(U)", "(E)", "(J)", "(W)"};
+  static constexpr std::array<const char*, 4> kTags = {" [!]", " [b1]", " [h1C]", " [T+Eng]"};
+  GameListPair pair;
+  for (int game = 0; game < games; ++game) {
+    std::string name = gameName(game) + " " + kRegions[static_cast<std::size_t>(roll(4))];
+    if (roll(7) == 0) {
+      name += kTags[static_cast<std::size_t>(roll(4))];
+    }
+    const std::string status = kStatuses[static_cast<std::size_t>(roll(6))];
+    const std::string speed = std::to_string(roll(4));
+    const std::string keys = "Speed=" + speed + "\r\nSound=1\r\nVideoMode=" + std::to_string(roll(3)) + "\r\n";
+    appendGame(pair.fileToUpdate, name, "Comment=" + status + "\r\n" + keys + "Notes=Tested\r\n");
+    const std::string newStatus = roll(3) == 0 ? std::string(kStatuses[0]) : status;
+    const std::string newSpeed = roll(5) == 0 ? std::to_string(roll(4)) : speed;
+    appendGame(pair.newKeys, name, "Comment=" + newStatus + "\r\nSpeed=" + newSpeed + "\r\nSound=1\r\n");
+    appendGame(pair.base, name,
+               "Comment=" + newStatus + "\r\nSpeed=" + (game % 11 == 0 ? "9" : newSpeed) + "\r\nSound=1\r\n");
+  }
+  return pair;
+}
+
+GameListPair hostileLists(int games) {
+  GameListPair pair;
+  const std::string brackets(51, '[');
+  for (int game = 0; game < games; ++game) {
+    pair.fileToUpdate.append(brackets).append("G" + std::to_string(game)).append("]\r\nk=1\r\n\r\n");
+    if (game % 7 == 0) {
+      appendGame(pair.newKeys, "G" + std::to_string(game), "k=2\r\n");
+    }
+  }
+  return pair;
+}
+
+GameListPair shortKeys(int keys, bool shuffled, std::mt19937& random) {
+  std::vector<int> order(static_cast<std::size_t>(keys));
+  for (int key = 0; key < keys; ++key) {
+    order[static_cast<std::size_t>(key)] = key;
+  }
+  if (shuffled) {
+    std::shuffle(order.begin(), order.end(), random);
+  }
+  GameListPair pair;
+  pair.fileToUpdate = "[Big]\r\n";
+  pair.newKeys = "[Big]\r\n";
+  for (int key = 0; key < keys; ++key) {
+    pair.fileToUpdate += "k" + std::to_string(key) + "=" + std::to_string(key) + "\r\n";
+  }
+  for (const int key : order) {
+    pair.newKeys += "k" + std::to_string(key) + "=x" + std::to_string(key) + "\r\n";
+  }
+  pair.fileToUpdate += "\r\n";
+  pair.newKeys += "\r\n";
+  return pair;
+}
+
 }  // namespace
 
 GameListPair makeShapedLists(ListShape shape, int count, unsigned seed) {
@@ -182,6 +242,28 @@ GameListPair makeShapedLists(ListShape shape, int count, unsigned seed) {
       return sameKeysUnder(names);
     case ListShape::LongBracketLine:
       return sameKeysUnder({"Short", std::string(static_cast<std::size_t>(count), '[') + "deep"});
+    case ListShape::Mixed:
+      return mixedLists(count, random);
+    case ListShape::Hostile:
+      return hostileLists(count);
+    case ListShape::ShortKeys:
+    case ListShape::ShortKeysShuffled:
+      return shortKeys(count, shape == ListShape::ShortKeysShuffled, random);
+    case ListShape::EqualSignsBase: {
+      GameListPair pair = makeGameLists(count, seed);
+      for (std::size_t line = 0; line < pair.newKeys.size() / 3; ++line) {
+        pair.base += "=\r\n";
+      }
+      return pair;
+    }
+    case ListShape::OnlyBrackets: {
+      GameListPair pair = makeGameLists(count, seed);
+      pair.fileToUpdate.clear();
+      for (std::size_t line = 0; line < pair.newKeys.size() / 100; ++line) {
+        pair.fileToUpdate += std::string(98, '[') + "\r\n";
+      }
+      return pair;
+    }
   }
   return {};
 }

@@ -11,6 +11,7 @@ namespace ombrix::bench {
 struct GameListPair {
   std::string fileToUpdate;
   std::string newKeys;
+  std::string base;  // for a merge that keeps the user's edits; when empty, makeBase(fileToUpdate)
 };
 
 GameListPair makeGameLists(int games, unsigned seed = 1);
@@ -26,6 +27,13 @@ enum class ListShape {
   AllBang,          // COUNT games whose names all end in " [!]"
   DeepBrackets,     // COUNT header lines holding 50 "[" each
   LongBracketLine,  // one header line with COUNT "[" before its "]"
+  Mixed,            // COUNT games as a user's list has them, one in seven with a bracket tag; the base is
+                    // the newer list's older release
+  Hostile,          // COUNT headers of 51 "[" before "GN]"; the newer list sets a key of every seventh game
+  ShortKeys,        // one section of COUNT keys "kN=N", each given a new value, in the user's order
+  ShortKeysShuffled,  // the same, the new keys in another order
+  EqualSignsBase,   // plain lists of COUNT games, and a base of nothing but lines of "="
+  OnlyBrackets,     // a user's list of nothing but lines of "[", and a newer list of COUNT games
 };
 
 GameListPair makeShapedLists(ListShape shape, int count, unsigned seed = 1);

@@ -12,11 +12,14 @@ Then a three-way table: on the same lists, keep-my-edits with --base against rep
 empty folder of bases, so that both keep the new keys as the base of their output every time.
 
 Then, for lists of other shapes (--shapes, the shapes of bench/make_game_lists), the same floor against a
-replace-all merge, a --report merge and --check, with the peak memory of the merge, as a third table (the
-only one with --skip-plain).
+replace-all merge, a --report merge and --check, with the peak memory of the merge, as a third table.
+
+Last, the goals (--goals): for each list the merge against the floor, or keep-my-edits --base against
+replace-all, next to its limit, with the peak memory against four times the files plus 10 MiB, and whether
+both hold. With --skip-plain only the shapes and the goals are measured.
 
 Usage: run_benchmarks.py BUILD_DIR [--runs N] [--sizes 800,5000,50000] [--file-engine-max 5000]
-                         [--shapes tagged:5000,large-section:20000,...] [--skip-plain]
+                         [--shapes tagged:5000,large-section:20000,...] [--goals] [--skip-plain]
 """
 import argparse
 import os
@@ -31,6 +34,12 @@ POLICIES = ["replace-all", "keep-playable", "keep-existing"]
 SHAPES = ("tagged:5000,tagged:50000,tagged-shuffled:5000,tagged-shuffled:50000,large-section:20000,"
           "large-section:100000,large-shuffled:20000,large-shuffled:100000,all-bang:20000,"
           "long-bracket-line:100000,deep-brackets:100000")
+# (shape, count, what is timed, the most it may take, as a multiple of the floor or of replace-all)
+GOALS = [("mixed", 5000, "merge", 4), ("mixed", 50000, "merge", 4), ("all-bang", 50000, "merge", 4),
+         ("short-keys", 100000, "merge", 5), ("short-keys-shuffled", 100000, "merge", 5),
+         ("hostile", 100000, "merge", 10), ("long-bracket-line", 100000, "merge", 10),
+         ("deep-brackets", 100000, "merge", 10), ("mixed", 50000, "keep-my-edits", 1.5),
+         ("equal-signs-base", 50000, "keep-my-edits", None), ("only-brackets", 50000, "merge", None)]
 
 
 def run_once(command):
@@ -59,6 +68,7 @@ def main():
     parser.add_argument("--file-engine-max", type=int, default=5000)
     parser.add_argument("--shapes", default=SHAPES)
     parser.add_argument("--skip-plain", action="store_true")
+    parser.add_argument("--goals", action="store_true")
     args = parser.parse_args()
 
     merge = os.path.join(args.build, "cli", "ombrix-merge")
@@ -75,6 +85,8 @@ def main():
             three_way_table(args, merge, make_lists, sizes)
         if args.shapes:
             shapes_table(args, merge, make_lists)
+        if args.goals:
+            goals_table(args, merge, make_lists)
 
 
 def median_against_floor(floor, command, runs):
@@ -141,6 +153,43 @@ def shapes_table(args, merge, make_lists):
             print(f"| {shape} | {count} | {input_bytes / 1e6:.2f} MB | {floor_median * 1000:.1f} ms | "
                   + " | ".join(f"{c * 1000:.1f} ms | {c / floor_median:.1f}x" for c in cells)
                   + f" | {peak / 1024:.1f} MB ({limit_kb / 1024:.0f} MB) |", flush=True)
+
+
+def goals_table(args, merge, make_lists):
+    print("\n| list | count | list sizes | timed | against | ratio | limit | peak memory (limit) | holds |")
+    print("|---|---:|---|---|---:|---:|---:|---:|---|")
+    bases = os.path.join(os.environ["OMBRIX_MERGER_DATA"], "bases")
+    with tempfile.TemporaryDirectory() as work:
+        for shape, count, timed, limit in GOALS:
+            folder = os.path.join(work, f"{shape}-{count}")
+            if not os.path.isdir(folder):
+                subprocess.run([make_lists, str(count), folder, shape], check=True)
+            new_keys, mine, base, out = (os.path.join(folder, name) for name in
+                                         ("new_keys.ini", "file_to_update.ini", "base.ini", "out.ini"))
+            files = [new_keys, mine] + ([base] if timed == "keep-my-edits" else [])
+            input_bytes = sum(os.path.getsize(path) for path in files)
+            replace_all = [merge, "--quiet", "--policy", "replace-all", "-o", out, new_keys, mine]
+            three_way = [merge, "--quiet", "--policy", "keep-my-edits", "--base", base, "-o", out, new_keys, mine]
+            if timed == "merge":
+                against = ["sh", "-c", f"cat '{new_keys}' > /dev/null && cp '{mine}' '{out}' && sync '{out}'"]
+                command, against_name = replace_all, "floor"
+            else:
+                against, command, against_name = replace_all, three_way, "replace-all"
+            times = {id(against): [], id(command): []}
+            for _ in range(args.runs):
+                for each in (against, command):
+                    shutil.rmtree(bases, ignore_errors=True)
+                    times[id(each)].append(run_once(each))
+            shutil.rmtree(bases, ignore_errors=True)
+            peak = peak_kilobytes(command)
+            baseline, measured = (statistics.median(times[id(c)]) for c in (against, command))
+            ratio = measured / baseline
+            limit_kb = 4 * input_bytes / 1024 + 10 * 1024
+            holds = peak <= limit_kb and (limit is None or ratio <= limit)
+            print(f"| {shape} | {count} | {input_bytes / 1e6:.2f} MB | {timed} {measured * 1000:.1f} ms "
+                  f"| {against_name} {baseline * 1000:.1f} ms | {ratio:.1f}x | "
+                  f"{'-' if limit is None else f'{limit}x'} | {peak / 1024:.1f} MB ({limit_kb / 1024:.0f} MB) "
+                  f"| {'yes' if holds else 'NO'} |", flush=True)
 
 
 def plain_table(args, merge, make_lists, sizes):

@@ -127,9 +127,8 @@ ChangeSink recorderInto(MergeReport& report, const fs::path& newKeys) {
   std::error_code error;
   const std::uintmax_t newKeysSize = fs::file_size(newKeys, error);
   if (!error) {
-    constexpr std::uintmax_t kShortestKeyLine = 16;  // as key lines of game lists go
-    constexpr std::uintmax_t kMostReserved = (64u << 20) / sizeof(ChangeRecord);
-    report.changes.reserve(static_cast<std::size_t>(std::min(newKeysSize / kShortestKeyLine, kMostReserved)));
+    // No larger than the new keys: a list of short lines grows it later.
+    report.changes.reserve(static_cast<std::size_t>(newKeysSize / sizeof(ChangeRecord)));
   }
   constexpr std::uintmax_t kSmallestBlock = 64 * 1024;
   constexpr std::uintmax_t kLargestFirstBlock = 8 << 20;

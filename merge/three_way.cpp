@@ -22,13 +22,14 @@ BaseList::BaseList(std::string_view text) {
 }
 
 void BaseList::parse(std::string_view text) {
-  // At most a key per "=", and, in a game list, a section per few keys: a text of blank lines or of headers
-  // alone asks for nothing ahead.
+  // At most a key per line holding "=", and, in a game list, a section per few keys: a text of blank lines
+  // or of headers alone asks for nothing ahead. No table is made larger than the text ahead of its use.
   const auto equalSigns = static_cast<std::size_t>(std::count(text.begin(), text.end(), '='));
-  const auto lineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  keys_.reserve(equalSigns);
-  sections_.reserve(std::min(lineCount / 4, equalSigns) + 1);
-  sectionIndex_.reserve(std::min(lineCount / 4, equalSigns) + 1);
+  const auto lineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  const std::size_t sections = std::min({lineCount / 4, equalSigns, text.size() / sizeof(Section)}) + 1;
+  keys_.reserve(std::min({equalSigns, lineCount, text.size() / sizeof(Key)}));
+  sections_.reserve(sections);
+  sectionIndex_.reserve(std::min(sections, text.size() / HeaderIndex::kBytesPerName));
   LineReader lines(text);
   std::string_view line;
   std::uint32_t section = sectionNumber({});  // the keys before the first header
@@ -38,7 +39,8 @@ void BaseList::parse(std::string_view text) {
     firstLine = false;
     if (parsed.kind == NewKeysLine::Kind::Header) {
       section = sectionNumber(parsed.name);
-    } else if (parsed.kind == NewKeysLine::Kind::Key) {
+    } else if (parsed.kind == NewKeysLine::Kind::Key && !parsed.name.empty()) {
+      // A key without a name is never looked up: the pass writes none.
       if (keys_.size() >= UINT32_MAX) {
         throw std::length_error("a base of more than four billion keys");
       }

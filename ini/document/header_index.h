@@ -32,6 +32,9 @@ class HeaderIndex {
     std::uint64_t hash_ = 14695981039346656037ULL;
   };
 
+  // The most bytes that reserving room for one more name can take: a slot is 16 bytes, at most half of them
+  // are used, and their count is rounded up to a power of two.
+  static constexpr std::size_t kBytesPerName = 64;
   void reserve(std::size_t names);
   // Files the paragraph under hash. True when no paragraph was filed under hash before.
   bool insert(std::uint64_t hash, std::uint32_t paragraph);

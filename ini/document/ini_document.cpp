@@ -31,36 +31,21 @@ bool startsKeyLine(const char* at, std::string_view key) {
 
 // Where the key's first line in content starts its CR LF, at or after from: CR LF, the key (letter case
 // ignored), "=". CR, LF and "=" have no other case, so they are compared as they are. The CRs of eight bytes
-// are found at once, since the lines of a section are short: a call to find each would cost more than the
-// look at its line.
+// are found at once, since the lines of a game's section are short.
 std::size_t findKeyLine(std::string_view content, std::size_t from, std::string_view key) {
-  using byte_search_detail::kHighs;
-  using byte_search_detail::kOnes;
   const std::size_t lineSize = kCrLf.size() + key.size() + 1;
   if (content.size() < lineSize || from > content.size() - lineSize) {
     return npos;
   }
   const char* const begin = content.data();
-  const char* const end = begin + content.size();
-  const char* const last = end - lineSize + 1;  // a key line's CR stands before last
-  const char* at = begin + from;
-  for (; at < last && end - at >= 8; at += 8) {
-    // A byte of x is zero where the word holds a CR; the high bit of each byte of hits says which.
-    const std::uint64_t x = byte_search_detail::load(at) ^ (kOnes * '\r');
-    for (std::uint64_t hits = ~(((x & ~kHighs) + ~kHighs) | x) & kHighs; hits != 0; hits &= hits - 1) {
-      const char* const cr = at + std::countr_zero(hits) / 8;
-      if (cr >= last) {
-        return npos;
-      }
-      if (startsKeyLine(cr, key)) {
-        return static_cast<std::size_t>(cr - begin);
-      }
-    }
-  }
-  for (; at < last; ++at) {
-    if (*at == '\r' && startsKeyLine(at, key)) {
+  const char* const last = begin + content.size() - lineSize + 1;  // a key line's CR stands before last
+  for (const void* found = std::memchr(begin + from, '\r', static_cast<std::size_t>(last - begin) - from);
+       found != nullptr;) {
+    const char* const at = static_cast<const char*>(found);
+    if (startsKeyLine(at, key)) {
       return static_cast<std::size_t>(at - begin);
     }
+    found = std::memchr(at + 1, '\r', static_cast<std::size_t>(last - at - 1));
   }
   return npos;
 }
@@ -352,6 +337,7 @@ void IniDocument::fallBackToWholeText() {
   loadedHeaders_.clear();
   headerIndex_.clear();
   nextKeyLine_.reset();
+  lastRead_.reset();
   runLast_.clear();
   runKeys_.clear();
 }
@@ -423,6 +409,8 @@ std::string_view IniDocument::readKey(std::string_view section, std::string_view
   }
   // The block with a CR LF appended is exactly the run's content from the header on.
   const std::optional<KeyLinePlace> line = findKeyInBlock(*place, key);
+  lastRead_ = KeyRead{place->paragraph, place->offset, line};
+  lastReadKey_.assign(key);
   if (!line) {
     return {};
   }
@@ -498,7 +486,8 @@ void IniDocument::saveInWholeText(std::string_view section, std::string_view key
 // one empty line, or by two when the block's rebuilt last line kept its own line break.
 void IniDocument::editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
                               SpecialBytes keyBytes, bool newLineHasBracket) {
-  const std::optional<KeyLinePlace> found = findKeyInBlock(place, key);
+  const std::optional<KeyLinePlace> found = wasJustRead(place, key) ? lastRead_->line : findKeyInBlock(place, key);
+  lastRead_.reset();
   const std::size_t chunk = found ? found->paragraph : place.runLast;
   Paragraph& p = paragraphs_[chunk];
   const std::string_view content = p.content();
@@ -556,6 +545,13 @@ void IniDocument::editSection(const HeaderPlace& place, std::string_view key, st
   if (headersMayChange) {
     indexParagraph(chunk);
   }
+}
+
+// A merge reads a key and then writes it: the line found for the read still stands, since only writes move
+// lines.
+bool IniDocument::wasJustRead(const HeaderPlace& place, std::string_view key) const {
+  return lastRead_ && lastRead_->paragraph == place.paragraph && lastRead_->offset == place.offset &&
+         key.size() == lastReadKey_.size() && sameBytes(key.data(), lastReadKey_.data(), key.size());
 }
 
 // The block's last line is the last line of the last chunk that still has lines.
@@ -647,7 +643,7 @@ std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const Heade
 IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
   constexpr std::size_t kIndexedRunChunks = 8;
   if (place.runLast - place.paragraph < kIndexedRunChunks - 1 &&
-      !runKeys_.contains(static_cast<std::uint32_t>(place.runLast))) {
+      (runKeys_.empty() || !runKeys_.contains(static_cast<std::uint32_t>(place.runLast)))) {
     return nullptr;
   }
   const auto [run, made] = runKeys_.try_emplace(static_cast<std::uint32_t>(place.runLast));
@@ -659,7 +655,11 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
     --first;
   }
   RunKeys& keys = run->second;
-  keys.chunks.reserve((place.runLast + 1 - first) * continuedChunkBytes_ / 16);
+  std::size_t runBytes = 0;
+  for (std::size_t paragraph = first; paragraph <= place.runLast; ++paragraph) {
+    runBytes += paragraphs_[paragraph].size;
+  }
+  keys.chunks.reserve(runBytes / HeaderIndex::kBytesPerName);
   // Filed a batch at a time, with the slots of the batch fetched ahead: most of the cost is waiting for them.
   struct Line {
     std::uint64_t hash;

@@ -128,6 +128,7 @@ class IniDocument {
   std::optional<KeyLinePlace> keyOnNextLine(const HeaderPlace& place, const RunKeys& keys,
                                             std::string_view key) const;
   void noteLineAfter(std::size_t paragraph, std::size_t lineEnd) const;
+  bool wasJustRead(const HeaderPlace& place, std::string_view key) const;
   std::optional<std::size_t> findKeyInChunk(std::size_t paragraph, const HeaderPlace& place,
                                             std::string_view key) const;
   RunKeys* keysOfRun(const HeaderPlace& place) const;
@@ -186,6 +187,15 @@ class IniDocument {
   mutable std::size_t lastFoundParagraph_ = 0;
   // Likewise the keys of a large section: where the line after the key line found or written last begins.
   mutable std::optional<KeyLinePlace> nextKeyLine_;
+  // The key read last, where its section's header stands, and its line (none when the block lacks it),
+  // until the next write.
+  struct KeyRead {
+    std::size_t paragraph;
+    std::size_t offset;
+    std::optional<KeyLinePlace> line;
+  };
+  mutable std::optional<KeyRead> lastRead_;
+  mutable std::string lastReadKey_;
   bool leadingHeadersTrusted_ = true;
   // Reused for every call, so that reading and writing a key allocates nothing in the common case.
   mutable std::string scratchHeader_;
