@@ -75,8 +75,9 @@ TEST(ThreeWayDecision, BothEnginesDecideAlikeAndAsTheRuleSays) {
 }
 
 TEST(ThreeWayDecision, TheBaseTellsWhatTheNewerListDropped) {
-  // Speed is set twice: the later line is the base's value, and the earlier one is not dropped either.
-  const std::string text = crlf("[G]|Speed=1|Old=x|speed=9||[Gone]|Speed=2|[H]|Mode=a");
+  // Speed is set twice: the later line is the base's value, and the earlier one is not dropped either. A
+  // key without a name is never written, so it is not dropped (nor taken for a whole section).
+  const std::string text = crlf("[G]|Speed=1|Old=x|=y|speed=9||[Gone]|Speed=2|[H]|Mode=a");
   BaseList base(text);
   BaseList::SectionRef g = base.enterSection("g");
   EXPECT_EQ(base.valueOf(g, "SPEED"), "9");
