@@ -179,6 +179,7 @@ void IniDocument::parse() {
   const std::string_view text = loaded_.view();
   // A game's section is rarely under 64 bytes; reserving avoids copying the lists as they grow.
   paragraphs_.reserve(text.size() / 64 + 16);
+  loadedHeaders_.reserve(text.size());
   paragraphs_.assign(1, Paragraph{});
   std::size_t position = 0;
   // An edit adds at most one empty line to a paragraph read from the text. A text that paragraphs cannot
@@ -237,7 +238,8 @@ void IniDocument::parse() {
         static_cast<std::uint32_t>(paragraphs_[paragraph].continued ? runLast_[paragraph + 1] : paragraph);
   }
   loadedParagraphs_ = paragraphs_.size();
-  loadedHeaders_.finish([this](std::uint32_t paragraph) { paragraphs_[paragraph].leadsWithFirstHeader = true; });
+  loadedHeaders_.finish(text.size(),
+                        [this](std::uint32_t paragraph) { paragraphs_[paragraph].leadsWithFirstHeader = true; });
 }
 
 // Paragraphs that still lie in the loaded text as they were read (no longer, no shorter, not moved), each

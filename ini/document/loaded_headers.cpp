@@ -7,6 +7,11 @@
 
 namespace ombrix {
 
+void LoadedHeaders::reserve(std::size_t textSize) {
+  keys_.reserve(textSize / 4);
+  entries_.reserve(textSize / 4 / sizeof(Entry));
+}
+
 // One walk back from the "]" to the start of its line keeps the bytes read backwards, folded, and cuts them
 // after the "[" met last, the line's first.
 bool LoadedHeaders::add(std::uint32_t paragraph, const char* begin, const char* bracket) {
@@ -155,7 +160,16 @@ std::uint32_t LoadedHeaders::firstHolder(std::string_view name) const {
   if (entries_.empty()) {
     return kNone;
   }
-  const Range holders = holdersOf(queryKey(name), 0);
+  const std::string_view key = queryKey(name);
+  for (const std::uint32_t position : runStarts_.find(HeaderIndex::hashOf(key))) {
+    if (keyOf(position) == key) {
+      if (!isRetired(firstOfRun_[position])) {
+        return firstOfRun_[position];
+      }
+      break;
+    }
+  }
+  const Range holders = holdersOf(key, 0);
   for (;;) {
     const std::uint32_t position = firstIn(holders);
     const std::uint32_t paragraph = paragraphAt(position);
@@ -185,33 +199,54 @@ void LoadedHeaders::retire(std::uint32_t paragraph) {
 
 // Equal keys lie together: for each run of them that holds a leading line, the holders are the run and the
 // longer keys after it that start with it.
-std::vector<std::uint32_t> LoadedHeaders::firstLeadingParagraphs() {
+// Equal keys lie together. For each run of them the holders of its name are the run and the longer keys
+// after it that start with it; the first of them is kept with the run, which is filed by the hash of its
+// key, a batch at a time with the slots of the batch fetched ahead.
+std::vector<std::uint32_t> LoadedHeaders::firstLeadingParagraphs(std::size_t textSize) {
   sortEntries(0, entries_.size(), 0);
   buildMinima();
+  firstOfRun_.assign(entries_.size(), kNone);
+  runStarts_.reserve(std::min(entries_.size(), textSize / HeaderIndex::kBytesPerName));
+  constexpr std::size_t kBatch = 64;
+  std::uint64_t hashes[kBatch];
+  std::uint32_t positions[kBatch];
+  std::size_t batched = 0;
+  auto fileBatch = [&] {
+    for (std::size_t i = 0; i < batched; ++i) {
+      runStarts_.prefetch(hashes[i]);
+    }
+    for (std::size_t i = 0; i < batched; ++i) {
+      runStarts_.insert(hashes[i], positions[i]);
+    }
+    batched = 0;
+  };
   std::vector<std::uint32_t> paragraphs;
   for (std::size_t run = 0; run < entries_.size();) {
     const std::string_view key = keyOf(run);
     std::size_t runEnd = run + 1;
-    bool leads = entries_[run].leading;
     while (runEnd < entries_.size() && keyOf(runEnd) == key) {
-      leads = leads || entries_[runEnd].leading;
       ++runEnd;
     }
-    if (leads) {
-      Range holders{run, runEnd};
-      if (runEnd < entries_.size() && startsWith(runEnd, key)) {
-        holders = holdersOf(key, run);
+    Range holders{run, runEnd};
+    if (runEnd < entries_.size() && startsWith(runEnd, key)) {
+      holders = holdersOf(key, run);
+    }
+    const std::uint32_t first = paragraphAt(firstIn(holders));
+    firstOfRun_[run] = first;
+    for (std::size_t position = run; position < runEnd; ++position) {
+      if (entries_[position].leading && entries_[position].paragraph == first) {
+        paragraphs.push_back(first);
+        break;
       }
-      const std::uint32_t first = paragraphAt(firstIn(holders));
-      for (std::size_t position = run; position < runEnd; ++position) {
-        if (entries_[position].leading && entries_[position].paragraph == first) {
-          paragraphs.push_back(first);
-          break;
-        }
-      }
+    }
+    hashes[batched] = HeaderIndex::hashOf(key);
+    positions[batched++] = static_cast<std::uint32_t>(run);
+    if (batched == kBatch) {
+      fileBatch();
     }
     run = runEnd;
   }
+  fileBatch();
   return paragraphs;
 }
 
@@ -219,6 +254,8 @@ void LoadedHeaders::clear() {
   keys_ = {};
   entries_ = {};
   minima_ = {};
+  runStarts_.clear();
+  firstOfRun_ = {};
   retired_ = {};
 }
 

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ini/document/header_index.h"
 #include "ini/document/text_arena.h"
 
 namespace ombrix {
@@ -25,13 +26,15 @@ class LoadedHeaders {
  public:
   static constexpr std::uint32_t kNone = UINT32_MAX;
 
+  // Room for the header texts of a text of textSize bytes, as game lists hold them: a quarter of its bytes.
+  void reserve(std::size_t textSize);
   // The header text whose "]" stands at bracket, in the paragraph whose bytes begin at begin. False when
   // its line is too long to be kept (over 2 GB), which the document leaves to the whole-text functions.
   bool add(std::uint32_t paragraph, const char* begin, const char* bracket);
-  // Sorts what was added. Afterwards onFirstLeading(paragraph) is called for every paragraph whose first
-  // line is a header text of a name that no earlier paragraph holds a header text of.
+  // Sorts what was added from a text of textSize bytes. Afterwards onFirstLeading(paragraph) is called for
+  // every paragraph whose first line is a header text of a name that no earlier paragraph holds one of.
   template <typename OnFirstLeading>
-  void finish(OnFirstLeading onFirstLeading);
+  void finish(std::size_t textSize, OnFirstLeading onFirstLeading);
 
   // The first paragraph not retired that holds a header text of name; kNone when there is none.
   std::uint32_t firstHolder(std::string_view name) const;
@@ -70,20 +73,24 @@ class LoadedHeaders {
   std::uint32_t earlier(std::uint32_t a, std::uint32_t b) const {
     return paragraphAt(b) < paragraphAt(a) ? b : a;
   }
-  std::vector<std::uint32_t> firstLeadingParagraphs();
+  std::vector<std::uint32_t> firstLeadingParagraphs(std::size_t textSize);
 
   std::vector<char, BlockAllocator<char>> keys_;
   std::vector<Entry, BlockAllocator<Entry>> entries_;  // sorted by key once finished
   // A tree of minima over the sorted entries: minima_[size + i] is entry i, every other node the one of its
   // two children with the earlier paragraph. A retired entry is replaced by entries_.size(), no paragraph.
   mutable std::vector<std::uint32_t, BlockAllocator<std::uint32_t>> minima_;
+  // The first sorted position of each key, by its hash, and there the first paragraph holding its name: a
+  // name that a line's whole header text stands for, as most names looked for are, is found without a search.
+  HeaderIndex runStarts_;
+  std::vector<std::uint32_t, BlockAllocator<std::uint32_t>> firstOfRun_;
   std::vector<bool> retired_;
   mutable std::string scratchKey_;
 };
 
 template <typename OnFirstLeading>
-void LoadedHeaders::finish(OnFirstLeading onFirstLeading) {
-  for (const std::uint32_t paragraph : firstLeadingParagraphs()) {
+void LoadedHeaders::finish(std::size_t textSize, OnFirstLeading onFirstLeading) {
+  for (const std::uint32_t paragraph : firstLeadingParagraphs(textSize)) {
     onFirstLeading(paragraph);
   }
 }
