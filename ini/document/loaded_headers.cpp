@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "ini/text/byte_search.h"
 #include "ini/text/case_fold.h"
 
 namespace ombrix {
@@ -12,89 +13,84 @@ void LoadedHeaders::reserve(std::size_t textSize) {
   entries_.reserve(textSize / 4 / sizeof(Entry));
 }
 
-// One walk back from the "]" to the start of its line keeps the bytes read backwards, folded, and cuts them
-// after the "[" met last, the line's first.
+// The key runs from the "]" back to the first "[" of its line: the line's start is found first, then its
+// first "[", and the bytes between are copied backwards and folded in one go.
 bool LoadedHeaders::add(std::uint32_t paragraph, const char* begin, const char* bracket) {
-  const std::size_t key = keys_.size();
-  std::size_t keySize = 0;
-  bool leading = false;
-  for (const char* at = bracket; at != begin;) {
-    --at;
-    if (*at == '\r' || *at == '\n') {
-      break;
-    }
-    keys_.push_back(static_cast<char>(foldCase(static_cast<unsigned char>(*at))));
-    if (*at == '[') {
-      keySize = keys_.size() - key;
-      leading = at == begin;
-    }
+  const char* lineStart = bracket;
+  while (lineStart != begin && lineStart[-1] != '\r' && lineStart[-1] != '\n') {
+    --lineStart;
   }
-  keys_.resize(key + keySize);
-  if (keySize > kLongestKey) {
+  const char* const first = findByte(lineStart, bracket, '[');
+  if (first == bracket) {
+    return true;
+  }
+  const auto size = static_cast<std::size_t>(bracket - first);
+  if (size > kLongestKey) {
     return false;
   }
-  if (keySize > 0) {
-    Entry entry{key, 0, leading ? 1u : 0u, paragraph};
-    entry.size = keySize & kLongestKey;
-    entries_.push_back(entry);
+  const std::size_t key = keys_.size();
+  keys_.resize(key + size);
+  char* out = keys_.data() + key;
+  for (const char* at = bracket; at != first;) {
+    *out++ = static_cast<char>(foldCase(static_cast<unsigned char>(*--at)));
   }
+  Entry entry{key, 0, first == begin ? 1u : 0u, paragraph};
+  entry.size = size & kLongestKey;
+  entries_.push_back(entry);
   return true;
 }
 
-int LoadedHeaders::byteAt(std::size_t position, std::size_t depth) const {
-  const Entry& entry = entries_[position];
-  return depth < entry.size ? static_cast<unsigned char>(keys_[entry.key + depth]) : -1;
-}
-
-// A three-way radix quicksort: the keys of many lines share long tails ("x[x[x[x"), and it reads each byte
-// of such a tail about once instead of once per comparison. It recurses into the two smaller parts only, so
-// its depth stays within the logarithm of the count however long the keys.
-void LoadedHeaders::sortEntries(std::size_t begin, std::size_t end, std::size_t depth) {
-  constexpr std::size_t kFewEntries = 12;
-  while (end - begin > 1) {
-    if (end - begin <= kFewEntries) {
-      std::sort(entries_.begin() + static_cast<std::ptrdiff_t>(begin),
-                entries_.begin() + static_cast<std::ptrdiff_t>(end), [&](const Entry& a, const Entry& b) {
-                  return keyOf(a).substr(depth) < keyOf(b).substr(depth);
-                });
-      return;
-    }
-    const std::size_t middle = begin + (end - begin) / 2;
-    const int a = byteAt(begin, depth);
-    const int b = byteAt(middle, depth);
-    const int c = byteAt(end - 1, depth);
-    const int pivot = std::max(std::min(a, b), std::min(std::max(a, b), c));
-    std::size_t less = begin;
-    std::size_t at = begin;
-    std::size_t greater = end;
-    while (at < greater) {
-      const int byte = byteAt(at, depth);
-      if (byte < pivot) {
-        std::swap(entries_[less++], entries_[at++]);
-      } else if (byte > pivot) {
-        std::swap(entries_[at], entries_[--greater]);
-      } else {
-        ++at;
+// An MSD radix sort, eight bytes a step: each step reads eight bytes of every key of a range once, and sorts
+// them as numbers where they lie side by side; only keys equal in those eight bytes go on to the next step.
+// Keys of many lines share long tails ("x[x[x[x", " (U) [!]"), and a comparison of whole keys would read
+// such a tail again at every comparison.
+void LoadedHeaders::sortEntries() {
+  struct Item {
+    std::uint64_t bytes;   // the eight bytes from depth on, the first the highest, zero past the key's end
+    std::uint32_t length;  // how many of them the key has (8 when it may go on)
+    std::uint32_t entry;
+  };
+  struct Unsorted {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t depth;
+  };
+  std::vector<Item> items;
+  std::vector<Entry> sorted;
+  std::vector<Unsorted> ranges = {{0, entries_.size(), 0}};
+  while (!ranges.empty()) {
+    const Unsorted range = ranges.back();
+    ranges.pop_back();
+    items.clear();
+    for (std::size_t position = range.begin; position < range.end; ++position) {
+      const Entry& entry = entries_[position];
+      const std::size_t left = entry.size > range.depth ? entry.size - range.depth : 0;
+      const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(left, 8));
+      std::uint64_t bytes = 0;
+      for (std::uint32_t i = 0; i < length; ++i) {
+        bytes |= std::uint64_t{static_cast<unsigned char>(keys_[entry.key + range.depth + i])} << (56 - 8 * i);
       }
+      items.push_back({bytes, length, static_cast<std::uint32_t>(position)});
     }
-    struct Part {
-      std::size_t begin;
-      std::size_t end;
-      std::size_t depth;
-    };
-    // Keys that ended at depth are equal: that part is sorted already.
-    Part parts[3] = {{begin, less, depth}, {less, pivot < 0 ? less : greater, depth + 1}, {greater, end, depth}};
-    Part* largest = std::max_element(std::begin(parts), std::end(parts), [](const Part& x, const Part& y) {
-      return x.end - x.begin < y.end - y.begin;
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+      return a.bytes != b.bytes ? a.bytes < b.bytes : a.length < b.length;
     });
-    for (Part& part : parts) {
-      if (&part != largest) {
-        sortEntries(part.begin, part.end, part.depth);
-      }
+    sorted.clear();
+    for (const Item& item : items) {
+      sorted.push_back(entries_[item.entry]);
     }
-    begin = largest->begin;
-    end = largest->end;
-    depth = largest->depth;
+    std::copy(sorted.begin(), sorted.end(), entries_.begin() + static_cast<std::ptrdiff_t>(range.begin));
+    for (std::size_t run = 0; run < items.size();) {
+      std::size_t runEnd = run + 1;
+      while (runEnd < items.size() && items[runEnd].bytes == items[run].bytes &&
+             items[runEnd].length == items[run].length) {
+        ++runEnd;
+      }
+      if (runEnd - run > 1 && items[run].length == 8) {
+        ranges.push_back({range.begin + run, range.begin + runEnd, range.depth + 8});
+      }
+      run = runEnd;
+    }
   }
 }
 
@@ -203,7 +199,7 @@ void LoadedHeaders::retire(std::uint32_t paragraph) {
 // after it that start with it; the first of them is kept with the run, which is filed by the hash of its
 // key, a batch at a time with the slots of the batch fetched ahead.
 std::vector<std::uint32_t> LoadedHeaders::firstLeadingParagraphs(std::size_t textSize) {
-  sortEntries(0, entries_.size(), 0);
+  sortEntries();
   buildMinima();
   firstOfRun_.assign(entries_.size(), kNone);
   runStarts_.reserve(std::min(entries_.size(), textSize / HeaderIndex::kBytesPerName));

@@ -62,8 +62,7 @@ class LoadedHeaders {
   bool startsWith(std::size_t position, std::string_view prefix) const;
   Range holdersOf(std::string_view key, std::size_t from) const;
   std::string_view queryKey(std::string_view name) const;
-  void sortEntries(std::size_t begin, std::size_t end, std::size_t depth);
-  int byteAt(std::size_t position, std::size_t depth) const;
+  void sortEntries();
   void buildMinima();
   void drop(std::uint32_t position) const;
   std::uint32_t firstIn(Range range) const;
