@@ -10,7 +10,7 @@ namespace ombrix {
 
 void LoadedHeaders::reserve(std::size_t textSize) {
   keys_.reserve(textSize / 4);
-  entries_.reserve(textSize / 4 / sizeof(Entry));
+  filed_.reserve(textSize / 4 / sizeof(Entry));
 }
 
 // The key runs from the "]" back to the first "[" of its line: the line's start is found first, then its
@@ -31,12 +31,15 @@ bool LoadedHeaders::add(std::uint32_t paragraph, const char* begin, const char* 
   const std::size_t key = keys_.size();
   keys_.resize(key + size);
   char* out = keys_.data() + key;
+  std::size_t names = 0;
   for (const char* at = bracket; at != first;) {
-    *out++ = static_cast<char>(foldCase(static_cast<unsigned char>(*--at)));
+    const char byte = *--at;
+    names += byte == '[' ? 1 : 0;
+    *out++ = static_cast<char>(foldCase(static_cast<unsigned char>(byte)));
   }
   Entry entry{key, 0, first == begin ? 1u : 0u, paragraph};
   entry.size = size & kLongestKey;
-  entries_.push_back(entry);
+  (names <= kMostFiledNames ? filed_ : entries_).push_back(entry);
   return true;
 }
 
@@ -151,13 +154,40 @@ std::string_view LoadedHeaders::queryKey(std::string_view name) const {
   return scratchKey_;
 }
 
-// A retired paragraph's entries leave the tree as searches meet them.
+// The hash of a key or of the start of one, read from its first byte on.
+std::uint64_t LoadedHeaders::hashOfKey(std::string_view key) {
+  std::uint64_t hash = kHashStart;
+  for (const char byte : key) {
+    hash = (hash ^ static_cast<unsigned char>(byte)) * kHashFactor;
+  }
+  return hash;
+}
+
 std::uint32_t LoadedHeaders::firstHolder(std::string_view name) const {
+  return firstHolderOfKey(queryKey(name));
+}
+
+std::uint32_t LoadedHeaders::firstHolderOfKey(std::string_view key) const {
+  return std::min(firstFiledHolder(key), firstSortedHolder(key));
+}
+
+// Filed lines are numbered in the order of the text, so the first that holds the name is the first found.
+std::uint32_t LoadedHeaders::firstFiledHolder(std::string_view key) const {
+  for (const std::uint32_t line : names_.find(hashOfKey(key))) {
+    const Entry& entry = filed_[line];
+    if (keyOf(entry).starts_with(key) && !isRetired(entry.paragraph)) {
+      return entry.paragraph;
+    }
+  }
+  return kNone;
+}
+
+// A retired paragraph's entries leave the tree as searches meet them.
+std::uint32_t LoadedHeaders::firstSortedHolder(std::string_view key) const {
   if (entries_.empty()) {
     return kNone;
   }
-  const std::string_view key = queryKey(name);
-  for (const std::uint32_t position : runStarts_.find(HeaderIndex::hashOf(key))) {
+  for (const std::uint32_t position : runStarts_.find(hashOfKey(key))) {
     if (keyOf(position) == key) {
       if (!isRetired(firstOfRun_[position])) {
         return firstOfRun_[position];
@@ -177,10 +207,16 @@ std::uint32_t LoadedHeaders::firstHolder(std::string_view name) const {
 }
 
 std::size_t LoadedHeaders::holderCount(std::string_view name) const {
-  const Range holders = holdersOf(queryKey(name), 0);
+  const std::string_view key = queryKey(name);
+  const Range holders = holdersOf(key, 0);
   std::vector<std::uint32_t> paragraphs;
   for (std::size_t position = holders.begin; position < holders.end; ++position) {
     paragraphs.push_back(entries_[position].paragraph);
+  }
+  for (const std::uint32_t line : names_.find(hashOfKey(key))) {
+    if (keyOf(filed_[line]).starts_with(key)) {
+      paragraphs.push_back(filed_[line].paragraph);
+    }
   }
   std::sort(paragraphs.begin(), paragraphs.end());
   return static_cast<std::size_t>(std::unique(paragraphs.begin(), paragraphs.end()) - paragraphs.begin());
@@ -193,29 +229,55 @@ void LoadedHeaders::retire(std::uint32_t paragraph) {
   retired_[paragraph] = true;
 }
 
-// Equal keys lie together: for each run of them that holds a leading line, the holders are the run and the
-// longer keys after it that start with it.
-// Equal keys lie together. For each run of them the holders of its name are the run and the longer keys
-// after it that start with it; the first of them is kept with the run, which is filed by the hash of its
-// key, a batch at a time with the slots of the batch fetched ahead.
+// Files every name of the filed lines in the order of the text, a batch at a time with the slots of the
+// batch fetched ahead: a name's key is the start of the line's key up to a "[", the line's whole key last.
+// A leading line is the first holder of its name when no name filed before it has the hash of its key and
+// no sorted line before it holds the name.
+void LoadedHeaders::fileNames(std::size_t textSize, std::vector<std::uint32_t>& firstLeading) {
+  names_.reserve(std::min(filed_.size() * kMostFiledNames, textSize / HeaderIndex::kBytesPerName));
+  struct Name {
+    std::uint64_t hash;
+    std::uint32_t line;
+    bool wholeKeyOfLeading;
+  };
+  std::vector<Name> batch;
+  auto fileBatch = [&] {
+    for (const Name& name : batch) {
+      names_.prefetch(name.hash);
+    }
+    for (const Name& name : batch) {
+      const bool first = names_.insert(name.hash, name.line);
+      const Entry& entry = filed_[name.line];
+      if (name.wholeKeyOfLeading && first && firstSortedHolder(keyOf(entry)) >= entry.paragraph) {
+        firstLeading.push_back(entry.paragraph);
+      }
+    }
+    batch.clear();
+  };
+  for (std::size_t line = 0; line < filed_.size(); ++line) {
+    std::uint64_t hash = kHashStart;
+    const std::string_view key = keyOf(filed_[line]);
+    for (std::size_t at = 0; at < key.size(); ++at) {
+      hash = (hash ^ static_cast<unsigned char>(key[at])) * kHashFactor;
+      if (key[at] == '[') {
+        batch.push_back({hash, static_cast<std::uint32_t>(line), at + 1 == key.size() && filed_[line].leading});
+      }
+    }
+    if (batch.size() >= 64) {
+      fileBatch();
+    }
+  }
+  fileBatch();
+}
+
+// Equal keys of the sorted lines lie together. For each run of them the holders of its name are the run and
+// the longer keys after it that start with it; the first of them is kept with the run, which is filed by the
+// hash of its key. The whole name of a sorted line holds too many "[" for a filed line to hold it.
 std::vector<std::uint32_t> LoadedHeaders::firstLeadingParagraphs(std::size_t textSize) {
   sortEntries();
   buildMinima();
   firstOfRun_.assign(entries_.size(), kNone);
   runStarts_.reserve(std::min(entries_.size(), textSize / HeaderIndex::kBytesPerName));
-  constexpr std::size_t kBatch = 64;
-  std::uint64_t hashes[kBatch];
-  std::uint32_t positions[kBatch];
-  std::size_t batched = 0;
-  auto fileBatch = [&] {
-    for (std::size_t i = 0; i < batched; ++i) {
-      runStarts_.prefetch(hashes[i]);
-    }
-    for (std::size_t i = 0; i < batched; ++i) {
-      runStarts_.insert(hashes[i], positions[i]);
-    }
-    batched = 0;
-  };
   std::vector<std::uint32_t> paragraphs;
   for (std::size_t run = 0; run < entries_.size();) {
     const std::string_view key = keyOf(run);
@@ -229,25 +291,23 @@ std::vector<std::uint32_t> LoadedHeaders::firstLeadingParagraphs(std::size_t tex
     }
     const std::uint32_t first = paragraphAt(firstIn(holders));
     firstOfRun_[run] = first;
+    runStarts_.insert(hashOfKey(key), static_cast<std::uint32_t>(run));
     for (std::size_t position = run; position < runEnd; ++position) {
       if (entries_[position].leading && entries_[position].paragraph == first) {
         paragraphs.push_back(first);
         break;
       }
     }
-    hashes[batched] = HeaderIndex::hashOf(key);
-    positions[batched++] = static_cast<std::uint32_t>(run);
-    if (batched == kBatch) {
-      fileBatch();
-    }
     run = runEnd;
   }
-  fileBatch();
+  fileNames(textSize, paragraphs);
   return paragraphs;
 }
 
 void LoadedHeaders::clear() {
   keys_ = {};
+  filed_ = {};
+  names_.clear();
   entries_ = {};
   minima_ = {};
   runStarts_.clear();

@@ -3,10 +3,12 @@
 // The header texts of a document as it was loaded, for finding the first paragraph that holds a header text
 // of a name. A header text "[" ... "]" stands for one name per "[" on its line before the "]", each running
 // from after its "[" to the "]"; every name of a line is a tail of the text from its first "[". So each
-// header text is kept once, as its bytes from the "]" back to the first "[" of its line, letter case folded:
-// the header texts that hold a name are exactly those whose key starts with the name read backwards and a
-// "[", and they lie side by side once the keys are sorted. The cost is one entry and the header's own bytes
-// per line, however many "[" the line holds and however many lines share a bracket tag.
+// header text is kept once, as its key: its bytes from the "]" back to the first "[" of its line, letter
+// case folded. The header texts that hold a name are exactly those whose key starts with the name read
+// backwards and a "[". A line of a few names, as game lists have them ("Game (U) [!]"), is filed under
+// each; the keys of lines of more are sorted, so that those starting with a name lie side by side. The
+// cost is a few entries and the header's own bytes per line, however many "[" the line holds and however
+// many lines share a bracket tag.
 //
 // Paragraphs whose header texts an edit may have changed are retired: their loaded header texts no longer
 // count, and the document files what they hold now elsewhere.
@@ -57,6 +59,17 @@ class LoadedHeaders {
     std::size_t end;
   };
 
+  // A line of at most this many names (two bracket tags on a game's name) has each filed by its hash; the
+  // keys of lines of more are sorted.
+  static constexpr std::size_t kMostFiledNames = 3;
+  static constexpr std::uint64_t kHashStart = 14695981039346656037ULL;
+  static constexpr std::uint64_t kHashFactor = 1099511628211ULL;
+  static std::uint64_t hashOfKey(std::string_view key);
+  void fileNames(std::size_t textSize, std::vector<std::uint32_t>& firstLeading);
+  std::uint32_t firstHolderOfKey(std::string_view key) const;
+  std::uint32_t firstFiledHolder(std::string_view key) const;
+  std::uint32_t firstSortedHolder(std::string_view key) const;
+
   std::string_view keyOf(const Entry& entry) const { return {keys_.data() + entry.key, entry.size}; }
   std::string_view keyOf(std::size_t position) const { return keyOf(entries_[position]); }
   bool startsWith(std::size_t position, std::string_view prefix) const;
@@ -75,7 +88,9 @@ class LoadedHeaders {
   std::vector<std::uint32_t> firstLeadingParagraphs(std::size_t textSize);
 
   std::vector<char, BlockAllocator<char>> keys_;
-  std::vector<Entry, BlockAllocator<Entry>> entries_;  // sorted by key once finished
+  std::vector<Entry, BlockAllocator<Entry>> filed_;    // lines of few names, in the order of the text
+  HeaderIndex names_;                                   // numbers in filed_ by the hash of each name's key
+  std::vector<Entry, BlockAllocator<Entry>> entries_;  // lines of more names, sorted by key once finished
   // A tree of minima over the sorted entries: minima_[size + i] is entry i, every other node the one of its
   // two children with the earlier paragraph. A retired entry is replaced by entries_.size(), no paragraph.
   mutable std::vector<std::uint32_t, BlockAllocator<std::uint32_t>> minima_;

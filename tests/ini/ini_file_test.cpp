@@ -121,6 +121,10 @@ TEST(IniDocument, IndexesEveryNameAHeaderCanStandFor) {
   EXPECT_EQ(document.readKey(brackets.substr(0, 2999) + "deep", "k"), "1");
   document.saveKey("Game 500 (U) [!]", "k", "2");
   EXPECT_EQ(document.readKey("GAME 500 (U) [!]", "k"), "2");
+  // "[A]" leads the paragraph after the one read, but a line of many "[" before it holds "A" first.
+  IniDocument tails("[x[y[z[A]\r\nk=1\r\n\r\n[A]\r\nk=2\r\n");
+  EXPECT_EQ(tails.readKey("x[y[z[A", "k"), "1");
+  EXPECT_EQ(tails.readKey("A", "k"), "1");
 }
 
 }  // namespace
