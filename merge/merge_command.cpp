@@ -40,10 +40,11 @@ bool endsWithIniExtension(const std::basic_string<Char>& name) {
   return true;
 }
 
-bool failedAt(MergeReport& report, FailedStep step, const fs::path& path) {
+bool failedAt(MergeReport& report, FailedStep step, const fs::path& path, FileError why = {}) {
   report.outcome = MergeOutcome::Failed;
   report.failedStep = step;
   report.failedPath = path;
+  report.failure = why;
   return false;
 }
 
@@ -55,7 +56,8 @@ bool prepareOutput(MergeReport& report, const fs::path& fileToUpdate, MergeEngin
   if (isSameFile(report.output, fileToUpdate)) {
     const fs::path backup = backupPathFor(report.output);
     if (!files.copyFile(fileToUpdate, backup)) {
-      return failedAt(report, FailedStep::Backup, backup);
+      const FileError why = files.lastError();
+      return failedAt(report, FailedStep::Backup, why.inSource ? fileToUpdate : backup, why);
     }
     report.backup = backup;
     report.baseNotKept = !bases.keepForBackup(report.output);
@@ -65,7 +67,8 @@ bool prepareOutput(MergeReport& report, const fs::path& fileToUpdate, MergeEngin
     return true;
   }
   if (!files.copyFile(fileToUpdate, report.output)) {
-    return failedAt(report, FailedStep::CopyToOutput, report.output);
+    const FileError why = files.lastError();
+    return failedAt(report, FailedStep::CopyToOutput, why.inSource ? fileToUpdate : report.output, why);
   }
   report.written = Written::CopyOfList;
   return true;
@@ -152,7 +155,7 @@ bool loadBase(MergeReport& report, const MergeRequest& request, Base& base, File
     return true;
   }
   if (RetryCounter retries; !retries.run([&] { return files.readAllIntoBlock(report.base, base.text, 0); })) {
-    return failedAt(report, FailedStep::ReadBase, report.base);
+    return failedAt(report, FailedStep::ReadBase, report.base, files.lastError());
   }
   base.list.emplace(base.text.view());
   base.merge.emplace(*base.list, request.preferNew);
@@ -171,9 +174,15 @@ void listDropped(MergeReport& report, BaseList& base, KeyStore& store) {
   }
 }
 
-// Runs the pass over the new keys into store, and puts its count and how it ended into the report.
+// Opened before anything is written, so that new keys that cannot be read leave no backup behind.
+bool openNewKeys(MergeReport& report, const fs::path& path, std::ifstream& in, FileAccess& files) {
+  return files.openStream(path, in) || failedAt(report, FailedStep::OpenNewKeys, path, files.lastError());
+}
+
+// Runs the pass over the new keys into store, and puts its count and how it ended into the report. A key
+// write that failed ends it as a failed write of the output, with the lines counted before it.
 void runPassInto(MergeReport& report, MergeHost& host, MergePolicy policy, KeyStore& store,
-                 std::istream& newKeys, const ChangeSink& changes, Base& base) {
+                 std::istream& newKeys, const ChangeSink& changes, Base& base, FileAccess& files) {
   LineReader lines(newKeys);
   ProgressCallback progress;
   if (host.showsProgress()) {
@@ -191,6 +200,8 @@ void runPassInto(MergeReport& report, MergeHost& host, MergePolicy policy, KeySt
   report.changeCount = pass.changeCount;
   if (pass.completed) {
     report.outcome = MergeOutcome::Merged;
+  } else if (pass.writeFailed) {
+    failedAt(report, FailedStep::WriteOutput, report.output, files.lastError());
   } else {
     failedAt(report, FailedStep::ReadNewKeys, report.newKeys);
     report.passFailure = pass.failure;
@@ -202,14 +213,13 @@ MergeReport dryRun(MergeHost& host, const MergeRequest& request, MergeReport rep
   MemoryKeyStore store(request.fileToUpdate, files);
   store.trackChanges();
   Base base;
-  std::ifstream newKeysFile(request.newKeys, std::ios::binary);
-  if (!newKeysFile) {
-    failedAt(report, FailedStep::OpenNewKeys, request.newKeys);
+  std::ifstream newKeysFile;
+  if (!openNewKeys(report, request.newKeys, newKeysFile, files)) {
   } else if (!store.load()) {
-    failedAt(report, FailedStep::ReadList, request.fileToUpdate);
+    failedAt(report, FailedStep::ReadList, request.fileToUpdate, files.lastError());
   } else if (loadBase(report, request, base, files)) {
     runPassInto(report, host, request.policy, store, newKeysFile, recorderInto(report, request.newKeys),
-                base);
+                base, files);
   }
   return finish(host, std::move(report));
 }
@@ -460,6 +470,7 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   if (const Refused why = refusalBeforeOutput(request); why.refusal != Refusal::None) {
     return refused(why);
   }
+  files.startMerge();
   BaseStore bases(options.basesFolder, files);
   MergeReport report;
   report.newKeys = request.newKeys;
@@ -494,20 +505,16 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   }
 
   Base base;
-  if (!loadBase(report, request, base, files) ||
+  std::ifstream newKeysFile;
+  if (!openNewKeys(report, request.newKeys, newKeysFile, files) || !loadBase(report, request, base, files) ||
       !prepareOutput(report, request.fileToUpdate, engine, files, bases)) {
-    return finish(host, std::move(report));
-  }
-  std::ifstream newKeysFile(request.newKeys, std::ios::binary);
-  if (!newKeysFile) {
-    failedAt(report, FailedStep::OpenNewKeys, request.newKeys);
     return finish(host, std::move(report));
   }
   std::unique_ptr<KeyStore> store =
       openStore(engine, request.fileToUpdate, report.output, options.collectChanges, files);
   if (!store) {
-    failedAt(report, FailedStep::ReadList,
-             engine == MergeEngine::File ? report.output : request.fileToUpdate);
+    failedAt(report, FailedStep::ReadList, engine == MergeEngine::File ? report.output : request.fileToUpdate,
+             files.lastError());
     return finish(host, std::move(report));
   }
 
@@ -517,11 +524,11 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     files.setFlushEachWrite(false);
   }
   runPassInto(report, host, request.policy, *store, newKeysFile,
-              options.collectChanges ? recorderInto(report, request.newKeys) : ChangeSink(), base);
+              options.collectChanges ? recorderInto(report, request.newKeys) : ChangeSink(), base, files);
   if (engine == MergeEngine::File) {
     files.setFlushEachWrite(true);
     if (RetryCounter retries; !retries.run([&] { return files.flush(report.output); })) {
-      failedAt(report, FailedStep::WriteOutput, report.output);
+      failedAt(report, FailedStep::WriteOutput, report.output, files.lastError());
       report.written = Written::CountedLines;
     }
   }
@@ -530,7 +537,7 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   }
   // Also after a failure: the keys merged so far are kept.
   if (!store->finish()) {
-    failedAt(report, FailedStep::WriteOutput, report.output);
+    failedAt(report, FailedStep::WriteOutput, report.output, files.lastError());
     report.written = engine == MergeEngine::File ? Written::CountedLines : Written::Nothing;
     if (report.written == Written::Nothing) {
       report.changeCount = 0;  // none of the lines counted reached the disk

@@ -141,6 +141,7 @@ struct MergeReport {
   std::filesystem::path refusedPath;  // the file or folder a refusal names
   FailedStep failedStep = FailedStep::None;
   std::filesystem::path failedPath;  // the file the failed step worked on
+  FileError failure;                 // why the file layer failed it, where it tells
   std::string passFailure;           // what ended the pass early, when failedStep is ReadNewKeys
   Written written = Written::Nothing;
   std::int32_t changeCount = 0;  // key lines written; 0 when none of them reached the disk

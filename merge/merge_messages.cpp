@@ -23,25 +23,39 @@ std::string problemWords(FileProblem problem) {
   return "cannot be read";
 }
 
+// The system's reason, after the sentence's own words, where the file layer told it.
+std::string because(const MergeReport& report) {
+  return report.failure.code != 0 ? ": " + describeFileError(report.failure) + "." : ".";
+}
+
 std::string whatStopped(const MergeReport& report) {
   const std::string path = quotedPath(report.failedPath);
+  if (report.failure.kind == FileErrorKind::InUse) {
+    return path + " is open in another program. Close it and merge again.";
+  }
   switch (report.failedStep) {
     case FailedStep::Backup:
-      return "Could not write the backup " + path + ".";
+      if (report.failure.inSource) {
+        return "Could not read " + path + " to back it up" + because(report);
+      }
+      return "Could not write the backup " + path + because(report);
     case FailedStep::CopyToOutput:
-      return "Could not copy the file to be updated to " + path + ".";
+      if (report.failure.inSource) {
+        return "Could not read " + path + " to copy it to " + quotedPath(report.output) + because(report);
+      }
+      return "Could not copy the file to be updated to " + path + because(report);
     case FailedStep::OpenNewKeys:
-      return "Could not open the file with the new keys " + path + ".";
+      return "Could not open the file with the new keys " + path + because(report);
     case FailedStep::ReadList:
-      return "Could not read " + path + ".";
+      return "Could not read " + path + because(report);
     case FailedStep::ReadNewKeys:
       return "The merge stopped early: " + report.passFailure + ".";
     case FailedStep::ReadBase:
-      return "Could not read the base " + path + ".";
+      return "Could not read the base " + path + because(report);
     case FailedStep::WriteOutput:
       // After a pass that stopped early too: both are news to the user.
       return (report.passFailure.empty() ? "" : "The merge stopped early: " + report.passFailure + ". ") +
-             "Could not write the merged list to " + path + ".";
+             "Could not write the merged list to " + path + because(report);
     case FailedStep::None:
       break;
   }

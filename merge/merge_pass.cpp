@@ -187,7 +187,10 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
         !shouldWrite(output, policy, section, parsed.name, parsed.value, status, threeWay)) {
       continue;
     }
-    output.saveKey(section, parsed.name, parsed.value);
+    if (!output.saveKey(section, parsed.name, parsed.value)) {
+      result.writeFailed = true;
+      return fail("a key could not be written");
+    }
     if (changes) {
       if (const std::optional<KeyChange> change = output.lastChange()) {
         changes(section, parsed.name, parsed.value, *change);

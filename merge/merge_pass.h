@@ -30,6 +30,7 @@ using ProgressCallback = std::function<void(std::string_view text)>;
 struct PassResult {
   std::int32_t changeCount = 0;
   bool completed = true;  // false when the pass ended early on a failure
+  bool writeFailed = false;  // it ended because the store could not write a key
   std::string failure;    // what ended it early
 };
 

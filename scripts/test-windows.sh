@@ -58,6 +58,31 @@ for engine in memory file; do
     echo "Windows and native agree: $engine engine, $policy, $(tail -n1 "$work/native.out")"
   done
 done
+# Another program holds the list open, sharing reading only: a hold that ends half a second after the backup
+# is written is waited out; one of ten seconds fails the merge in words that say so, the list untouched.
+held="$work/held"
+mkdir "$held"
+for hold in 500 10000; do
+  cp tests/data/sample/file_to_update.ini "$held/Mine.ini"
+  rm -f "$held/Mine.bak" "$held/ready"
+  scripts/wine-run.sh build/windows/tests/hold_file.exe 'Z:'"$held/Mine.ini" 'Z:'"$held/ready" \
+    'Z:'"$held/Mine.bak" $hold &
+  holder=$!
+  for _ in $(seq 300); do [ -e "$held/ready" ] && break; sleep 0.1; done
+  status=0
+  scripts/wine-run.sh build/windows/cli/ombrix-merge.exe --quiet 'Z:'"$(pwd)/tests/data/sample/new_keys.ini" \
+    'Z:'"$held/Mine.ini" > "$held/out" 2> "$held/err" || status=$?
+  wait $holder
+  if [ $hold = 500 ]; then
+    [ $status = 0 ] || { cat "$held/err"; echo "a brief hold failed the merge" >&2; exit 1; }
+    cmp "$held/Mine.ini" tests/data/sample/expected-keep-playable.ini
+  else
+    [ $status = 1 ] && grep -q "is open in another program. Close it and merge again." "$held/err" ||
+      { cat "$held/err"; echo "a long hold was not told" >&2; exit 1; }
+    cmp "$held/Mine.ini" tests/data/sample/file_to_update.ini
+  fi
+  echo "A hold of $hold ms: $(tr -d '\r' < "$held/err")$(tr -d '\r' < "$held/out")"
+done
 # The real window, from a folder of its own.
 mkdir "$work/programs"
 cp build/windows/ui/win32/ombrix-merger.exe "$work/programs/"

@@ -45,12 +45,16 @@ class MemoryFiles : public FileAccess {
 class PlannedFaults final : public FileFaults {
  public:
   PlannedFaults() = default;
-  // Calls first .. first + count - 1 of the step fail (counting from 1).
-  PlannedFaults(FileStep step, int first, int count) { plan(step, first, count); }
-  PlannedFaults& plan(FileStep step, int first, int count) {
+  // Calls first .. first + count - 1 of the step fail (counting from 1), for the reason given.
+  PlannedFaults(FileStep step, int first, int count, FileErrorKind why = FileErrorKind::Other) {
+    plan(step, first, count, why);
+  }
+  PlannedFaults& plan(FileStep step, int first, int count, FileErrorKind why = FileErrorKind::Other) {
     plans_[step] = {first, count};
+    why_[step] = why;
     return *this;
   }
+  FileError errorOf(FileStep step) override { return {why_[step], 5}; }
 
   bool fails(FileStep step) override {
     const int call = ++calls_[step];
@@ -62,6 +66,7 @@ class PlannedFaults final : public FileFaults {
 
  private:
   std::map<FileStep, std::pair<int, int>> plans_;
+  std::map<FileStep, FileErrorKind> why_;
   std::map<FileStep, int> calls_;
 };
 

@@ -7,10 +7,6 @@ namespace {
 
 constexpr char16_t kNul = u'\0';
 
-bool isHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
 std::string showDialog(FileDialogPlatform& platform, bool save, DialogOwner owner, std::string_view filter,
                        std::string_view title, std::string_view initialDir,
                        std::u16string_view proposedName) {
@@ -29,51 +25,6 @@ std::string showDialog(FileDialogPlatform& platform, bool save, DialogOwner owne
     }
     platform.sayPathTooLong(owner, request.title);
   }
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// The character that starts at utf8[i], and how many bytes it takes; U+FFFD for a byte that starts none.
-char32_t decodeUtf8(std::string_view utf8, std::size_t i, std::size_t& length) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(utf8[k]); };
-  const unsigned char lead = byte(i);
-  length = 1;
-  if (lead < 0x80) {
-    return lead;
-  }
-  const std::size_t needed = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (needed == 0 || lead > 0xF4 || i + needed > utf8.size()) {
-    return 0xFFFD;
-  }
-  char32_t c = lead & (0x7F >> needed);
-  for (std::size_t k = 1; k < needed; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      return 0xFFFD;
-    }
-    c = (c << 6) | (byte(i + k) & 0x3F);
-  }
-  const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < smallest[needed] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    return 0xFFFD;
-  }
-  length = needed;
-  return c;
 }
 
 }  // namespace
@@ -135,40 +86,6 @@ std::string OpenDialog(FileDialogPlatform& platform, DialogOwner Form1, std::str
 std::string SaveDialog(FileDialogPlatform& platform, DialogOwner Form1, std::string_view Filter,
                        std::string_view Title, std::string_view InitDir, std::string_view DefaultFilename) {
   return showDialog(platform, true, Form1, Filter, Title, InitDir, toUtf16(DefaultFilename));
-}
-
-std::u16string toUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    std::size_t length = 1;
-    const char32_t c = decodeUtf8(utf8, i, length);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-    i += length;
-  }
-  return out;
-}
-
-std::string toUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
-    char32_t c = utf16[i];
-    if (isHighSurrogate(utf16[i]) && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    appendUtf8(out, c);
-  }
-  return out;
 }
 
 }  // namespace ombrix

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "ini/text/utf.h"
+
 namespace ombrix {
 
 // The window that owns a dialog, as its toolkit knows it (a QWidget*, an HWND).
@@ -79,9 +81,5 @@ std::u16string resultFromNameBuffer(std::u16string_view nameBuffer);
 // (false), as the platform's own dialogs refuse it.
 std::u16string proposedName(const FileDialogRequest& request);
 bool writeChoice(FileDialogRequest& request, std::u16string_view chosen);
-
-// UTF-8 and UTF-16 texts; a byte that is no part of a UTF-8 character becomes U+FFFD.
-std::u16string toUtf16(std::string_view utf8);
-std::string toUtf8(std::u16string_view utf16);
 
 }  // namespace ombrix

@@ -1,6 +1,7 @@
 #include "ini/file/file_access.h"
 
 #include <atomic>
+#include <cerrno>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -154,31 +155,34 @@ bool flushFolderOf(const fs::path& file) {
 #endif
 }
 
+#ifdef _WIN32
+// Windows refuses to replace a file that another program holds open as it refuses one the user may not
+// change; the file's own sharing tells the two apart.
+bool heldByAnotherProgram(const fs::path& file) {
+  HANDLE handle = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+  }
+  CloseHandle(handle);
+  return false;
+}
+#endif
+
 // Replaces target by temporary in one step.
 bool renameOver(const fs::path& temporary, const fs::path& target) {
 #ifdef _WIN32
-  return MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-         0;
+  if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+    return true;
+  }
+  const DWORD code = GetLastError();
+  SetLastError(code == ERROR_ACCESS_DENIED && heldByAnotherProgram(target) ? ERROR_SHARING_VIOLATION : code);
+  return false;
 #else
   std::error_code error;
   fs::rename(temporary, target, error);
   return !error;
 #endif
-}
-
-// Opens the file and learns its size; the caller reads size bytes from in.
-bool openForReading(const fs::path& path, std::ifstream& in, std::size_t& size) {
-  in.open(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  std::error_code error;
-  const std::uintmax_t fileSize = fs::file_size(path, error);
-  if (error || fileSize > std::numeric_limits<std::size_t>::max() - 16) {
-    return false;
-  }
-  size = static_cast<std::size_t>(fileSize);
-  return true;
 }
 
 }  // namespace
@@ -191,20 +195,22 @@ bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce
   }
   NewFile out(path, mode);
   if (!out.isOpen()) {
-    return false;
+    return failedAsTheSystemSays();
   }
-  bool failed = false;
+  bool broken = false;
   // Writes of a quarter megabyte let the system take the bytes in large pieces of its file cache: a 7 MB
   // list is written over a millisecond faster than in 64 KB writes.
   constexpr std::size_t kBufferSize = std::size_t{256} << 10;
   std::vector<char> buffer;
   buffer.reserve(kBufferSize);
   auto write = [&](const char* data, std::size_t size) {
-    if (!failed && fails(FileStep::Write)) {
+    if (!broken && fails(FileStep::Write)) {
       out.write(data, size / 2);  // a disk that filled up
-      failed = true;
+      broken = true;
     }
-    failed = failed || !out.write(data, size);
+    if (!broken && !out.write(data, size)) {
+      broken = !failedAsTheSystemSays();
+    }
   };
   auto drain = [&] {
     write(buffer.data(), buffer.size());
@@ -222,42 +228,52 @@ bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce
   });
   drain();
   // The bytes are on the disk before the file can replace the list, so a power cut leaves one or the other.
-  if (!failed && flushEachWrite_ && (fails(FileStep::Flush) || !out.flushToDisk())) {
-    failed = true;
+  if (!broken && flushEachWrite_) {
+    broken = fails(FileStep::Flush) || (!out.flushToDisk() && !failedAsTheSystemSays());
   }
-  return out.close() && !failed;
+  if (!out.close() && !broken) {
+    return failedAsTheSystemSays();
+  }
+  return !broken;
 }
 
 bool DiskFileAccess::moveIntoPlace(const fs::path& temporary, const fs::path& target) {
-  const bool moved = !fails(FileStep::Rename) && renameOver(temporary, target);
-  if (!moved) {
+  if (fails(FileStep::Rename) || (!renameOver(temporary, target) && !failedAsTheSystemSays())) {
     std::error_code error;
     fs::remove(temporary, error);
     return false;
   }
-  return !flushEachWrite_ || flushFolderOf(target);
+  return !flushEachWrite_ || flushFolderOf(target) || failedAsTheSystemSays();
 }
 
 bool DiskFileAccess::flush(const fs::path& path) {
-  if (fails(FileStep::Flush)) {
-    return false;
-  }
-  const fs::path target = resolvedTarget(path);
+  return whileInUse([&] {
+    if (fails(FileStep::Flush)) {
+      return false;
+    }
+    const fs::path target = resolvedTarget(path);
 #ifdef _WIN32
-  const int descriptor = _wopen(target.c_str(), _O_RDWR | _O_BINARY);
-  const bool flushed = descriptor >= 0 && _commit(descriptor) == 0;
-  if (descriptor >= 0) {
-    _close(descriptor);
-  }
-  return flushed;
+    const int descriptor = _wopen(target.c_str(), _O_RDWR | _O_BINARY);
+    const bool flushed = descriptor >= 0 && _commit(descriptor) == 0;
+    if (!flushed) {
+      failedAsTheSystemSays();
+    }
+    if (descriptor >= 0) {
+      _close(descriptor);
+    }
+    return flushed;
 #else
-  const int descriptor = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  const bool flushed = descriptor >= 0 && ::fsync(descriptor) == 0;
-  if (descriptor >= 0) {
-    ::close(descriptor);
-  }
-  return flushed && flushFolderOf(target);
+    const int descriptor = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool flushed = descriptor >= 0 && ::fsync(descriptor) == 0;
+    if (!flushed) {
+      failedAsTheSystemSays();
+    }
+    if (descriptor >= 0) {
+      ::close(descriptor);
+    }
+    return flushed && (flushFolderOf(target) || failedAsTheSystemSays());
 #endif
+  });
 }
 
 bool FileAccess::replaceContents(const fs::path& path, const PieceSource& produce) {
@@ -276,39 +292,76 @@ bool FileAccess::readAllIntoBlock(const fs::path& path, TextBlock& bytes, std::s
   return true;
 }
 
+// Opens the file and learns its size; the caller reads size bytes from in.
+bool DiskFileAccess::openForReading(const fs::path& path, std::ifstream& in, std::size_t& size) {
+  if (fails(FileStep::Open)) {
+    return false;
+  }
+  clearSystemError();
+  in.open(path, std::ios::binary);
+  if (!in) {
+    return failedAsTheSystemSays();
+  }
+  std::error_code error;
+  const std::uintmax_t fileSize = fs::file_size(path, error);
+  if (error) {
+    return failedAsTheSystemSays();
+  }
+  if (fileSize > std::numeric_limits<std::size_t>::max() - 16) {
+    return failed(fileErrorFromErrno(EFBIG));
+  }
+  size = static_cast<std::size_t>(fileSize);
+  return true;
+}
+
+bool DiskFileAccess::openStream(const fs::path& path, std::ifstream& in) {
+  return whileInUse([&] {
+    if (fails(FileStep::Open)) {
+      return false;
+    }
+    clearSystemError();
+    in.open(path, std::ios::binary);
+    return in ? true : failedAsTheSystemSays();
+  });
+}
+
 bool DiskFileAccess::readAll(const fs::path& path, std::string& bytes) {
-  std::ifstream in;
-  std::size_t size = 0;
-  if (fails(FileStep::Open) || !openForReading(path, in, size)) {
-    return false;
-  }
-  // Room for the line break the load step may add, so the text is never copied to grow by two bytes.
-  bytes.clear();
-  bytes.reserve(size + 2);
-  bytes.resize(size);
-  if (fails(FileStep::Read)) {
-    return false;
-  }
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  return static_cast<std::size_t>(in.gcount()) == size;
+  return whileInUse([&] {
+    std::ifstream in;
+    std::size_t size = 0;
+    if (!openForReading(path, in, size)) {
+      return false;
+    }
+    // Room for the line break the load step may add, so the text is never copied to grow by two bytes.
+    bytes.clear();
+    bytes.reserve(size + 2);
+    bytes.resize(size);
+    if (fails(FileStep::Read)) {
+      return false;
+    }
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    return static_cast<std::size_t>(in.gcount()) == size || failed(fileErrorFromErrno(EIO));
+  });
 }
 
 bool DiskFileAccess::readAllIntoBlock(const fs::path& path, TextBlock& bytes, std::size_t room) {
-  std::ifstream in;
-  std::size_t size = 0;
-  if (fails(FileStep::Open) || !openForReading(path, in, size)) {
-    return false;
-  }
-  bytes = TextBlock(size + room);
-  if (fails(FileStep::Read)) {
-    return false;
-  }
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (static_cast<std::size_t>(in.gcount()) != size) {
-    return false;
-  }
-  bytes.resize(size);
-  return true;
+  return whileInUse([&] {
+    std::ifstream in;
+    std::size_t size = 0;
+    if (!openForReading(path, in, size)) {
+      return false;
+    }
+    bytes = TextBlock(size + room);
+    if (fails(FileStep::Read)) {
+      return false;
+    }
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    if (static_cast<std::size_t>(in.gcount()) != size) {
+      return failed(fileErrorFromErrno(EIO));
+    }
+    bytes.resize(size);
+    return true;
+  });
 }
 
 bool DiskFileAccess::replaceContents(const fs::path& path, std::string_view bytes) {
@@ -321,47 +374,84 @@ bool DiskFileAccess::replaceContents(const fs::path& path, const PieceSource& pr
 
 bool DiskFileAccess::replaceContentsLike(const fs::path& path, const PieceSource& produce,
                                          const fs::path& modeOf) {
-  const fs::path target = resolvedTarget(path);
-  const fs::path temporary = temporaryBeside(target);
-  if (!writeWhole(temporary, produce, permissionsFor(target, modeOf))) {
-    std::error_code error;
-    fs::remove(temporary, error);
-    return false;
-  }
-  return moveIntoPlace(temporary, target);
+  return whileInUse([&] {
+    const fs::path target = resolvedTarget(path);
+    const fs::path temporary = temporaryBeside(target);
+    if (!writeWhole(temporary, produce, permissionsFor(target, modeOf))) {
+      std::error_code error;
+      fs::remove(temporary, error);
+      return false;
+    }
+    return moveIntoPlace(temporary, target);
+  });
 }
 
 // The copy is written as a replace is, so it has the same mode, flush and guarantee: the source is read in
-// pieces and never held whole.
+// pieces and never held whole. A failure to read the source is told apart from one to write the copy.
 bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
-  const fs::path resolved = resolvedTarget(target);
-  const fs::path temporary = temporaryBeside(resolved);
-  std::ifstream in(source, std::ios::binary);
-  bool readFailed = !in;
-  const bool written =
-      !readFailed && writeWhole(
-                         temporary,
-                         [&](const PieceSink& emit) {
-                           std::vector<char> piece(std::size_t{1} << 20);
-                           in.clear();
-                           in.seekg(0);
-                           while (in) {
-                             in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-                             emit({piece.data(), static_cast<std::size_t>(in.gcount())});
-                           }
-                           readFailed = in.bad();
-                         },
-                         permissionsFor(resolved, source));
-  if (!written || readFailed) {
-    std::error_code error;
-    fs::remove(temporary, error);
-    return false;
-  }
-  return moveIntoPlace(temporary, resolved);
+  return whileInUse([&] {
+    const fs::path resolved = resolvedTarget(target);
+    const fs::path temporary = temporaryBeside(resolved);
+    clearSystemError();
+    std::ifstream in(source, std::ios::binary);
+    if (!in) {
+      FileError error = lastSystemError();
+      error.inSource = true;
+      return failed(error);
+    }
+    bool readFailed = false;
+    const bool written = writeWhole(
+        temporary,
+        [&](const PieceSink& emit) {
+          std::vector<char> piece(std::size_t{1} << 20);
+          in.clear();
+          in.seekg(0);
+          while (in) {
+            in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+            emit({piece.data(), static_cast<std::size_t>(in.gcount())});
+          }
+          readFailed = in.bad();
+        },
+        permissionsFor(resolved, source));
+    if (!written || readFailed) {
+      std::error_code error;
+      fs::remove(temporary, error);
+      if (readFailed) {
+        FileError failure = fileErrorFromErrno(EIO);
+        failure.inSource = true;
+        return failed(failure);
+      }
+      return false;
+    }
+    return moveIntoPlace(temporary, resolved);
+  });
 }
 
-bool DiskFileAccess::fails(FileStep step) const {
-  return faults_ != nullptr && faults_->fails(step);
+bool DiskFileAccess::fails(FileStep step) {
+  if (faults_ == nullptr || !faults_->fails(step)) {
+    return false;
+  }
+  lastError_ = faults_->errorOf(step);
+  return true;
+}
+
+bool DiskFileAccess::failed(FileError error) {
+  lastError_ = error;
+  return false;
+}
+
+bool DiskFileAccess::failedAsTheSystemSays() {
+  return failed(lastSystemError());
+}
+
+template <typename Operation>
+bool DiskFileAccess::whileInUse(Operation&& operation) {
+  bool done = false;
+  inUse_.run([&] {
+    done = operation();
+    return done ? FileError{} : lastError_;
+  });
+  return done;
 }
 
 FileAccess& diskFileAccess() {

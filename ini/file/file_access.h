@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include "ini/document/text_arena.h"
+#include "ini/file/file_error.h"
 
 namespace ombrix {
 
@@ -52,6 +54,18 @@ class FileAccess {
 
   // Makes target a byte-for-byte copy of source, replacing any file there, with the same guarantee.
   virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
+
+  // Opens a file to be read as a stream (the new keys, which are read line by line).
+  virtual bool openStream(const std::filesystem::path& path, std::ifstream& in) {
+    in.open(path, std::ios::binary);
+    return static_cast<bool>(in);
+  }
+
+  // Why the last call that returned false failed; a kind without a system code where the files are not the
+  // disk's.
+  virtual FileError lastError() const { return {FileErrorKind::Other, 0}; }
+  // A merge begins: the time it may wait for files that another program holds starts anew.
+  virtual void startMerge() {}
 };
 
 enum class FileStep;
@@ -71,14 +85,28 @@ class DiskFileAccess final : public FileAccess {
   bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
   void setFlushEachWrite(bool flush) override { flushEachWrite_ = flush; }
   bool flush(const std::filesystem::path& path) override;
+  bool openStream(const std::filesystem::path& path, std::ifstream& in) override;
+  FileError lastError() const override { return lastError_; }
+  void startMerge() override { inUse_.restart(); }
+  // Tests wait for a held file without sleeping.
+  void setInUseWait(InUseWaits::Wait wait) { inUse_.setWait(std::move(wait)); }
 
  private:
-  bool fails(FileStep step) const;
+  // A step fails as planned by the faults, else as the system says; the error is kept for lastError().
+  bool fails(FileStep step);
+  bool failed(FileError error);
+  bool failedAsTheSystemSays();
+  // Runs a whole operation again while another program holds its file, within the merge's budget.
+  template <typename Operation>
+  bool whileInUse(Operation&& operation);
   bool writeWhole(const std::filesystem::path& path, const PieceSource& produce, std::filesystem::perms mode);
   bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);
+  bool openForReading(const std::filesystem::path& path, std::ifstream& in, std::size_t& size);
 
   FileFaults* faults_;
   bool flushEachWrite_ = true;
+  FileError lastError_;
+  InUseWaits inUse_;
 };
 
 // One shared instance for callers that do not bring their own.

@@ -33,19 +33,19 @@ bool HasSection(const std::filesystem::path& filename, std::string_view section,
   return findSectionBlock(text, section).has_value();
 }
 
-void SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
+bool SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
              std::string_view StrValue, FileAccess& files) {
   if (section.empty() || KeyName.empty()) {
-    return;
+    return true;
   }
   RetryCounter retries;
   std::string text;
   if (!retries.run([&] { return files.readAll(filename, text); })) {
-    return;
+    return false;
   }
   normaliseLoadedText(text);
   saveKeyInText(text, section, KeyName, StrValue);
-  retries.run([&] { return files.replaceContents(filename, text); });
+  return retries.run([&] { return files.replaceContents(filename, text); });
 }
 
 }  // namespace ombrix

@@ -4,9 +4,9 @@
 // text model of ini_text.h; a write puts the whole text back before it returns. Nothing is cached between
 // calls, so each call sees the file as the last write left it.
 //
-// Neither call reports a failure. A failing file step is retried at once; the 101st failure in one call
-// ends it: GetKey then returns the empty string (not DefaultValue), and SaveKey leaves the file as it was.
-// A missing file counts as a file that cannot be read.
+// A failing file step is retried at once; the 101st failure in one call ends it: GetKey then returns the
+// empty string (not DefaultValue), and SaveKey leaves the file as it was and returns false. A missing file
+// counts as a file that cannot be read.
 
 #include <filesystem>
 #include <string>
@@ -22,8 +22,8 @@ std::string GetKey(const std::filesystem::path& filename, std::string_view secti
                    std::string_view DefaultValue, FileAccess& files = diskFileAccess());
 
 // Sets KeyName in section to StrValue, or deletes it when StrValue is empty, and writes the tidied text
-// back. Does nothing, without opening the file, when section or KeyName is empty.
-void SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
+// back. Does nothing, without opening the file, when section or KeyName is empty. False when it gave up.
+bool SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
              std::string_view StrValue, FileAccess& files = diskFileAccess());
 
 // Whether the file holds a header of section, found as GetKey finds it. False, without opening the file,

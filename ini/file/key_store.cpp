@@ -21,8 +21,8 @@ bool WholeFileKeyStore::hasSection(std::string_view section) {
   return HasSection(file_, section, files_);
 }
 
-void WholeFileKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
-  SaveKey(file_, section, key, value, files_);
+bool WholeFileKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+  return SaveKey(file_, section, key, value, files_);
 }
 
 MemoryKeyStore::MemoryKeyStore(std::filesystem::path file, FileAccess& files)
@@ -52,11 +52,12 @@ bool MemoryKeyStore::hasSection(std::string_view section) {
   return document_ && document_->hasSection(section);
 }
 
-void MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
+bool MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
   if (document_) {
     document_->saveKey(section, key, value);
     changed_ = changed_ || (!section.empty() && !key.empty());
   }
+  return true;
 }
 
 std::optional<KeyChange> MemoryKeyStore::lastChange() const {

@@ -22,8 +22,9 @@ class KeyStore {
   virtual std::string_view readKey(std::string_view section, std::string_view key) = 0;
   // Whether the file holds the section's header (false for an empty section).
   virtual bool hasSection(std::string_view section) = 0;
-  // Sets the key, or deletes it when value is empty.
-  virtual void saveKey(std::string_view section, std::string_view key, std::string_view value) = 0;
+  // Sets the key, or deletes it when value is empty. False when the write failed (a store that writes each
+  // key through); the file is then as it was before it.
+  virtual bool saveKey(std::string_view section, std::string_view key, std::string_view value) = 0;
   // Puts what is still held in memory on disk. False when that failed; the file is then as it was.
   virtual bool finish() { return true; }
   // What the last saveKey changed, when the store can tell; valid until the next call on the store.
@@ -37,7 +38,7 @@ class WholeFileKeyStore final : public KeyStore {
   explicit WholeFileKeyStore(std::filesystem::path file, FileAccess& files = diskFileAccess());
   std::string_view readKey(std::string_view section, std::string_view key) override;
   bool hasSection(std::string_view section) override;
-  void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
+  bool saveKey(std::string_view section, std::string_view key, std::string_view value) override;
 
  private:
   std::filesystem::path file_;
@@ -62,7 +63,7 @@ class MemoryKeyStore final : public KeyStore {
   void trackChanges() { trackChanges_ = true; }
   std::string_view readKey(std::string_view section, std::string_view key) override;
   bool hasSection(std::string_view section) override;
-  void saveKey(std::string_view section, std::string_view key, std::string_view value) override;
+  bool saveKey(std::string_view section, std::string_view key, std::string_view value) override;
   bool finish() override;
   std::optional<KeyChange> lastChange() const override;
 

@@ -244,6 +244,22 @@ TEST(MergeMessages, FailuresAreWordedFromWhatReachedTheDisk) {
   EXPECT_EQ(failureMessage(report),
             "Could not open the file with the new keys 'new.ini'. 'out.ini' is a copy of the file to be "
             "updated; no key was merged into it. The backup 'Mine.bak' is complete.");
+  // The system's reason follows the step; a file another program holds is named as such.
+  report = {};
+  report.failedStep = FailedStep::Backup;
+  report.failedPath = "Mine.bak";
+  report.output = "Mine.ini";
+  report.failure = fileErrorFromErrno(ENOSPC);
+  EXPECT_EQ(failureMessage(report), "Could not write the backup 'Mine.bak': " + describeFileError(report.failure) +
+                                        ". Nothing was written to 'Mine.ini'.");
+  report.failure.inSource = true;
+  report.failedPath = "Mine.ini";
+  EXPECT_EQ(failureMessage(report), "Could not read 'Mine.ini' to back it up: " +
+                                        describeFileError(report.failure) + ". Nothing was written to 'Mine.ini'.");
+  report.failedStep = FailedStep::WriteOutput;
+  report.failure = {FileErrorKind::InUse, EBUSY};
+  EXPECT_EQ(failureMessage(report),
+            "'Mine.ini' is open in another program. Close it and merge again. Nothing was written to 'Mine.ini'.");
   EXPECT_EQ(unusableFileMessage({2, "b.ini", FileProblem::Empty}),
             "The file to be updated 'b.ini' is empty.");
   EXPECT_EQ(unusableFileMessage({3, "c.ini", FileProblem::Missing}), "The base 'c.ini' does not exist.");
@@ -261,24 +277,34 @@ TEST(BackupPath, ReplacesAnIniExtensionInAnyCaseAndAppendsOtherwise) {
 // Merges the two lists in place with the planned faults of the file system's steps.
 MergeReport mergeWithFaults(TwoLists& lists, test::PlannedFaults faults, MergeEngine engine) {
   DiskFileAccess disk(&faults);
+  disk.setInUseWait([](std::chrono::milliseconds) {});
   return runMergeCommand(lists.request, lists.host, engine, disk);
 }
 
-// A backup that cannot be written stops the merge before the list is touched; a merged list that cannot be
-// put on the disk is not reported as merged, and the list and its complete backup stay.
+// New keys that cannot be opened and a backup that cannot be written stop the merge before the list is
+// touched; a merged list that cannot be put on the disk is not reported as merged, and the list and its
+// complete backup stay. Each failure keeps the system's reason; another program's hold is waited out.
 TEST(Faults, AStepThatKeepsFailingLeavesTheListAndNoHalfBackup) {
+  using Why = FileErrorKind;
   const struct {
     FileStep step;
-    int first;  // the backup is the first write, flush and rename; the merged list the second
+    int first;  // the new keys are the first open; the backup the next open and the first write, flush
+                // and rename; the merged list the second
     FailedStep failed;
-  } cases[] = {{FileStep::Open, 1, FailedStep::Backup},       {FileStep::Write, 1, FailedStep::Backup},
-               {FileStep::Flush, 1, FailedStep::Backup},      {FileStep::Rename, 1, FailedStep::Backup},
-               {FileStep::Flush, 2, FailedStep::WriteOutput}, {FileStep::Rename, 2, FailedStep::WriteOutput}};
+    Why why;
+  } cases[] = {{FileStep::Open, 1, FailedStep::OpenNewKeys, Why::Permission},
+               {FileStep::Open, 2, FailedStep::Backup, Why::Other},
+               {FileStep::Write, 1, FailedStep::Backup, Why::NoSpace},
+               {FileStep::Flush, 1, FailedStep::Backup, Why::Other},
+               {FileStep::Rename, 1, FailedStep::Backup, Why::Other},
+               {FileStep::Flush, 2, FailedStep::WriteOutput, Why::Other},
+               {FileStep::Rename, 2, FailedStep::WriteOutput, Why::InUse}};
   for (const auto& c : cases) {
     TwoLists lists;
-    const MergeReport report = mergeWithFaults(lists, {c.step, c.first, 101}, MergeEngine::Memory);
-    const bool backedUp = c.failed != FailedStep::Backup;
+    const MergeReport report = mergeWithFaults(lists, {c.step, c.first, 1000, c.why}, MergeEngine::Memory);
+    const bool backedUp = c.failed == FailedStep::WriteOutput;
     EXPECT_EQ(report.failedStep, c.failed) << c.first;
+    EXPECT_EQ(report.failure.kind, c.why) << c.first;
     EXPECT_EQ(report.backup.empty(), !backedUp) << "no backup to speak of";
     EXPECT_EQ(report.changeCount, 0) << "no line reached the disk";
     EXPECT_EQ(readFile(lists.request.fileToUpdate), kUserList);
@@ -288,20 +314,33 @@ TEST(Faults, AStepThatKeepsFailingLeavesTheListAndNoHalfBackup) {
       EXPECT_EQ(readFile(lists.dir / "Mine.bak"), kUserList);
     }
   }
+  // The reference engine writes each key through: one that cannot be written ends the merge as a failed
+  // write, with the lines written before it.
+  TwoLists lists;
+  const MergeReport report = mergeWithFaults(lists, {FileStep::Rename, 2, 1000}, MergeEngine::File);
+  EXPECT_EQ(report.failedStep, FailedStep::WriteOutput);
+  EXPECT_EQ(report.written, Written::CountedLines);
+  EXPECT_EQ(report.changeCount, 0);
+  EXPECT_EQ(readFile(lists.request.fileToUpdate), kUserList);
 }
 
 TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
   for (const MergeEngine engine : {MergeEngine::Memory, MergeEngine::File}) {
     for (const FileStep step :
          {FileStep::Open, FileStep::Read, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
-      // Calls 2 to 51 of the step fail and are retried; the first, for all but Read the backup's, succeeds.
+      // Calls 2 to 51 of the step fail and are retried; the first, for all but Read the backup's, succeeds
+      // (for Open the new keys', and the backup's is the second).
       TwoLists lists;
-      const MergeReport report = mergeWithFaults(lists, {step, 2, 50}, engine);
+      const MergeReport report = mergeWithFaults(lists, {step, step == FileStep::Open ? 3 : 2, 50}, engine);
       EXPECT_EQ(report.outcome, MergeOutcome::Merged) << failureMessage(report);
       EXPECT_EQ(readFile(lists.request.fileToUpdate), kMerged);
       EXPECT_EQ(readFile(lists.dir / "Mine.bak"), kUserList);
     }
   }
+  // The backup is not written again after a plain failure, but another program's brief hold is waited out.
+  TwoLists held;
+  EXPECT_EQ(mergeWithFaults(held, {FileStep::Rename, 1, 2, FileErrorKind::InUse}, MergeEngine::Memory).outcome,
+            MergeOutcome::Merged);
   // The base is read first: a list that took it unchanged keeps its edits as keep-playable merges.
   TwoLists lists;
   lists.request.policy = MergePolicy::KeepMyEdits;

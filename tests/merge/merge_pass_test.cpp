@@ -26,8 +26,9 @@ class RecordingStore final : public KeyStore {
     const auto found = values.lower_bound({std::string(section), std::string()});
     return found != values.end() && found->first.first == section;
   }
-  void saveKey(std::string_view section, std::string_view key, std::string_view value) override {
+  bool saveKey(std::string_view section, std::string_view key, std::string_view value) override {
     writes.push_back("[" + std::string(section) + "]" + std::string(key) + "=" + std::string(value));
+    return true;
   }
 };
 

@@ -188,8 +188,9 @@ TYPED_TEST_P(WindowContract, AFailedMergeReportsTheCountAndSaysWhatReachedTheDis
   ASSERT_EQ(this->messages.shown.size(), 2u);
   EXPECT_EQ(this->messages.shown[0], information("0 lines changed."));
   EXPECT_EQ(this->messages.shown[1].icon, MessageIcon::Warning);
-  EXPECT_EQ(this->messages.shown[1].text, "Could not write the merged list to '" + textOfPath(nowhere) +
-                                              "'. Nothing was written to '" + textOfPath(nowhere) + "'.");
+  EXPECT_THAT(this->messages.shown[1].text,
+              testing::AllOf(testing::StartsWith("Could not write the merged list to '" + textOfPath(nowhere) + "'"),
+                             testing::EndsWith("Nothing was written to '" + textOfPath(nowhere) + "'.")));
 }
 
 TYPED_TEST_P(WindowContract, AFileDroppedOnAPathBoxFillsIt) {
