@@ -121,7 +121,9 @@ GameListPair taggedLists(int games, bool shuffled, std::mt19937& random) {
   return pair;
 }
 
-GameListPair largeSection(int keys, bool shuffled, std::mt19937& random) {
+// One section of COUNT keys, every one given a new value, in the user's order or shuffled: long names and
+// values ("Key12=old" becomes "Key12=new 12") or the shortest ("k12=12" becomes "k12=x12").
+GameListPair oneSection(int keys, bool shuffled, bool shortLines, std::mt19937& random) {
   std::vector<int> order(static_cast<std::size_t>(keys));
   for (int key = 0; key < keys; ++key) {
     order[static_cast<std::size_t>(key)] = key;
@@ -129,14 +131,14 @@ GameListPair largeSection(int keys, bool shuffled, std::mt19937& random) {
   if (shuffled) {
     std::shuffle(order.begin(), order.end(), random);
   }
-  GameListPair pair;
-  pair.fileToUpdate = "[Settings]\r\n";
-  pair.newKeys = "[Settings]\r\n";
+  const std::string header = shortLines ? "[Big]\r\n" : "[Settings]\r\n";
+  const std::string name = shortLines ? "k" : "Key";
+  GameListPair pair{header, header, {}};
   for (int key = 0; key < keys; ++key) {
-    pair.fileToUpdate += "Key" + std::to_string(key) + "=old\r\n";
+    pair.fileToUpdate += name + std::to_string(key) + "=" + (shortLines ? std::to_string(key) : "old") + "\r\n";
   }
   for (const int key : order) {
-    pair.newKeys += "Key" + std::to_string(key) + "=new " + std::to_string(key) + "\r\n";
+    pair.newKeys += name + std::to_string(key) + "=" + (shortLines ? "x" : "new ") + std::to_string(key) + "\r\n";
   }
   pair.fileToUpdate += "\r\n";
   pair.newKeys += "\r\n";
@@ -190,28 +192,6 @@ GameListPair hostileLists(int games) {
   return pair;
 }
 
-GameListPair shortKeys(int keys, bool shuffled, std::mt19937& random) {
-  std::vector<int> order(static_cast<std::size_t>(keys));
-  for (int key = 0; key < keys; ++key) {
-    order[static_cast<std::size_t>(key)] = key;
-  }
-  if (shuffled) {
-    std::shuffle(order.begin(), order.end(), random);
-  }
-  GameListPair pair;
-  pair.fileToUpdate = "[Big]\r\n";
-  pair.newKeys = "[Big]\r\n";
-  for (int key = 0; key < keys; ++key) {
-    pair.fileToUpdate += "k" + std::to_string(key) + "=" + std::to_string(key) + "\r\n";
-  }
-  for (const int key : order) {
-    pair.newKeys += "k" + std::to_string(key) + "=x" + std::to_string(key) + "\r\n";
-  }
-  pair.fileToUpdate += "\r\n";
-  pair.newKeys += "\r\n";
-  return pair;
-}
-
 }  // namespace
 
 GameListPair makeShapedLists(ListShape shape, int count, unsigned seed) {
@@ -225,7 +205,7 @@ GameListPair makeShapedLists(ListShape shape, int count, unsigned seed) {
       return taggedLists(count, shape == ListShape::TaggedShuffled, random);
     case ListShape::LargeSection:
     case ListShape::LargeShuffled:
-      return largeSection(count, shape == ListShape::LargeShuffled, random);
+      return oneSection(count, shape == ListShape::LargeShuffled, false, random);
     case ListShape::AllBang:
       for (int game = 0; game < count; ++game) {
         names.push_back("Game " + std::to_string(game) + " (U) [!]");
@@ -248,7 +228,7 @@ GameListPair makeShapedLists(ListShape shape, int count, unsigned seed) {
       return hostileLists(count);
     case ListShape::ShortKeys:
     case ListShape::ShortKeysShuffled:
-      return shortKeys(count, shape == ListShape::ShortKeysShuffled, random);
+      return oneSection(count, shape == ListShape::ShortKeysShuffled, true, random);
     case ListShape::EqualSignsBase: {
       GameListPair pair = makeGameLists(count, seed);
       for (std::size_t line = 0; line < pair.newKeys.size() / 3; ++line) {

@@ -98,6 +98,17 @@ def median_against_floor(floor, command, runs):
     return statistics.median(floor_times), statistics.median(times)
 
 
+def medians_in_turns(commands, runs, bases):
+    """Runs the commands in turns, each from an empty folder of kept bases; returns their medians."""
+    times = [[] for _ in commands]
+    for _ in range(runs):
+        for command, kept in zip(commands, times):
+            shutil.rmtree(bases, ignore_errors=True)
+            kept.append(run_once(command))
+    shutil.rmtree(bases, ignore_errors=True)
+    return [statistics.median(kept) for kept in times]
+
+
 def three_way_table(args, merge, make_lists, sizes):
     print("\n| games | list sizes (with the base) | replace-all | keep-my-edits --base | / replace-all "
           "| peak memory (limit) |")
@@ -112,14 +123,8 @@ def three_way_table(args, merge, make_lists, sizes):
             input_bytes = sum(os.path.getsize(path) for path in (new_keys, mine, base))
             replace_all = [merge, "--quiet", "--policy", "replace-all", "-o", out, new_keys, mine]
             three_way = [merge, "--quiet", "--policy", "keep-my-edits", "--base", base, "-o", out, new_keys, mine]
-            times = {id(replace_all): [], id(three_way): []}
-            for _ in range(args.runs):
-                for command in (replace_all, three_way):
-                    shutil.rmtree(bases, ignore_errors=True)
-                    times[id(command)].append(run_once(command))
-            shutil.rmtree(bases, ignore_errors=True)
+            plain, merged = medians_in_turns((replace_all, three_way), args.runs, bases)
             peak = peak_kilobytes(three_way)
-            plain, merged = (statistics.median(times[id(c)]) for c in (replace_all, three_way))
             limit_kb = 4 * input_bytes / 1024 + 10 * 1024
             print(f"| {games} | {input_bytes / 1e6:.2f} MB | {plain * 1000:.1f} ms | {merged * 1000:.1f} ms "
                   f"| {merged / plain:.1f}x | {peak / 1024:.1f} MB ({limit_kb / 1024:.0f} MB) |", flush=True)
@@ -175,14 +180,8 @@ def goals_table(args, merge, make_lists):
                 command, against_name = replace_all, "floor"
             else:
                 against, command, against_name = replace_all, three_way, "replace-all"
-            times = {id(against): [], id(command): []}
-            for _ in range(args.runs):
-                for each in (against, command):
-                    shutil.rmtree(bases, ignore_errors=True)
-                    times[id(each)].append(run_once(each))
-            shutil.rmtree(bases, ignore_errors=True)
+            baseline, measured = medians_in_turns((against, command), args.runs, bases)
             peak = peak_kilobytes(command)
-            baseline, measured = (statistics.median(times[id(c)]) for c in (against, command))
             ratio = measured / baseline
             limit_kb = 4 * input_bytes / 1024 + 10 * 1024
             holds = peak <= limit_kb and (limit is None or ratio <= limit)

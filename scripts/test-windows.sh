@@ -81,7 +81,7 @@ for hold in 500 10000; do
       { cat "$held/err"; echo "a long hold was not told" >&2; exit 1; }
     cmp "$held/Mine.ini" tests/data/sample/file_to_update.ini
   fi
-  echo "A hold of $hold ms: $(tr -d '\r' < "$held/err")$(tr -d '\r' < "$held/out")"
+  echo "A hold of $hold ms: $(cat "$held/err" "$held/out" | tr -d '\r' | tr '\n' ' ')"
 done
 # The real window, from a folder of its own.
 mkdir "$work/programs"
