@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "merge/merge_pass.h"
+
 namespace ombrix::form {
 
 // The layout is in twips: 1440 to the inch, 15 to a pixel at 96 dots per inch.
@@ -43,11 +45,12 @@ struct Control {
   std::string_view text;    // the text at start
   Rect twips;               // from the top left of the parent's client area
   std::optional<int> tab;   // position in the keyboard tab order; labels keep one but are skipped
+  std::optional<MergePolicy> policy = std::nullopt;  // the policy an option button selects
 };
 
 inline constexpr std::string_view kFormName = "formOmbrixMerger";
 inline constexpr std::string_view kCaption = "Ombrix Ini Files Merger 1.1b";
-inline constexpr Rect kClientTwips = {0, 0, 5625, 3870};
+inline constexpr Rect kClientTwips = {0, 0, 5625, 4170};
 
 inline constexpr std::string_view kDescription =
     "This tool merges two Ombrix.ini file into a single one, avoiding to lose your changes when you update "
@@ -55,7 +58,7 @@ inline constexpr std::string_view kDescription =
 
 // The controls from top to bottom. The path boxes and browse buttons are numbered 1 and 2: 1 is the file
 // with the new keys, 2 the file to be updated.
-inline constexpr std::array<Control, 14> kControls = {{
+inline constexpr std::array<Control, 15> kControls = {{
     {"Image1", Kind::Picture, "", "", {30, 60, 750, 795}, std::nullopt},
     {"Label2", Kind::Label, "", "Ombrix.ini File with the New Keys:", {900, 225, 4260, 315}, 6},
     {"txtSource(1)", Kind::TextBox, "", "", {885, 450, 4230, 360}, 0},
@@ -66,25 +69,15 @@ inline constexpr std::array<Control, 14> kControls = {{
     {"Label1", Kind::Label, "", kDescription, {75, 1620, 3360, 615}, 5},
     {"Command1", Kind::Button, "", "Merge >>", {3525, 1665, 1920, 735}, 4},
     {"Label4", Kind::Label, "", "Created By Quillane", {90, 2265, 2220, 270}, 8},
-    {"Frame1", Kind::Frame, "", "Options", {75, 2550, 5430, 1200}, 9},
-    {"Option2",
-     Kind::OptionButton,
-     "Frame1",
-     "Do not replace games that are already playable",
-     {150, 270, 5055, 240},
-     10},
-    {"Option1",
-     Kind::OptionButton,
-     "Frame1",
-     "Replace the INI with the new values",
-     {150, 555, 5055, 240},
-     11},
-    {"Option3",
-     Kind::OptionButton,
-     "Frame1",
-     "Do not replace if game already exists in the INI",
-     {150, 855, 5055, 240},
-     12},
+    {"Frame1", Kind::Frame, "", "Options", {75, 2550, 5430, 1500}, 9},
+    {"Option2", Kind::OptionButton, "Frame1", "Do not replace games that are already playable",
+     {150, 270, 5055, 240}, 10, MergePolicy::KeepPlayable},
+    {"Option1", Kind::OptionButton, "Frame1", "Replace the INI with the new values", {150, 555, 5055, 240}, 11,
+     MergePolicy::ReplaceAll},
+    {"Option3", Kind::OptionButton, "Frame1", "Do not replace if game already exists in the INI",
+     {150, 855, 5055, 240}, 12, MergePolicy::KeepExisting},
+    {"Option4", Kind::OptionButton, "Frame1", "Keep my own edits, take every other new value",
+     {150, 1140, 5055, 240}, 13, MergePolicy::KeepMyEdits},
 }};
 
 // Path box and browse button Index, 1 or 2.
@@ -119,6 +112,8 @@ inline constexpr std::string_view kBrowseTitle = "Select a ombrix ini file";
 inline constexpr std::string_view kBrowseStartFolder = "c:\\";
 inline constexpr std::string_view kSaveFilter = "Ombrix Ini File (*.ini)|*.ini";
 inline constexpr std::string_view kSaveTitle = "Save merged ini as";
+// Keeping the user's edits needs the list that the file last took its keys from, when none is kept.
+inline constexpr std::string_view kBaseTitle = "Choose the list it last took its keys from";
 
 // The per-user settings: the application, its section and the keys of the two path boxes.
 inline constexpr std::string_view kSettingsApplication = "OmbrixMerger";

@@ -64,9 +64,19 @@ void formOmbrixMerger::Command1_Click() {
   request.fileToUpdate = pathFromText(controls_.text(form::textBox(2)));
   request.policy = selectedPolicy();
   MergeHostAdapter host(*this);
-  const MergeReport report = runMergeCommand(request, host);
+  MergeReport report = runMergeCommand(request, host);
+  if (report.outcome == MergeOutcome::Refused && report.refusal == Refusal::NoBase) {
+    request.base = askForBase(request.fileToUpdate);
+    if (request.base.empty()) {
+      return;
+    }
+    report = runMergeCommand(request, host);
+  }
   switch (report.outcome) {
     case MergeOutcome::NeedsFile:
+      if (report.unusableFile.index == 3) {
+        inform(MessageIcon::Information, unusableFileMessage(report.unusableFile));
+      }
       btnBrowse_Click(report.unusableFile.index);
       break;
     case MergeOutcome::Refused:
@@ -101,13 +111,21 @@ bool formOmbrixMerger::FileHasContent(std::string_view path) const {
 }
 
 MergePolicy formOmbrixMerger::selectedPolicy() const {
-  if (controls_.isSelected("Option1")) {
-    return MergePolicy::ReplaceAll;
+  for (const form::Control& option : form::kControls) {
+    if (option.policy && controls_.isSelected(option.name)) {
+      return *option.policy;
+    }
   }
-  if (controls_.isSelected("Option2")) {
-    return MergePolicy::KeepPlayable;
-  }
-  return MergePolicy::KeepExisting;
+  return *form::control(form::kSelectedAtStart).policy;
+}
+
+// No base is kept for the file: the user names the newer list it last took its keys from, or cancels.
+std::filesystem::path formOmbrixMerger::askForBase(const std::filesystem::path& fileToUpdate) {
+  inform(MessageIcon::Information, "No earlier merge of " + quotedPath(fileToUpdate) +
+                                       " is known. Choose the copy of the list with the new keys that it last "
+                                       "took its keys from.");
+  return pathFromText(OpenDialog(*services_.dialogs, controls_.owner(), form::kBrowseFilter, form::kBaseTitle,
+                                 form::kBrowseStartFolder));
 }
 
 void formOmbrixMerger::inform(MessageIcon icon, std::string_view text) {

@@ -5,6 +5,7 @@
 // FormControls and call its handlers from their events.
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,7 @@ class formOmbrixMerger {
   class MergeHostAdapter;
 
   MergePolicy selectedPolicy() const;
+  std::filesystem::path askForBase(const std::filesystem::path& fileToUpdate);
   void inform(MessageIcon icon, std::string_view text);
   void showProgress(std::string_view text);
   void endProgress();

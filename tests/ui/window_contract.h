@@ -15,6 +15,7 @@
 
 #include "ini/file/path_text.h"
 #include "merge/base_store.h"
+#include "merge/merge_messages.h"
 #include "test_support.h"
 #include "ui/form_description.h"
 #include "ui/merger_form.h"
@@ -178,6 +179,44 @@ TYPED_TEST_P(WindowContract, EachOptionWritesWhatTheCommandLineWrites) {
   EXPECT_EQ(this->window.controls().text("Label1"), form::kDescription);
 }
 
+// The fourth option keeps the user's edits. With no base kept for the list, the window asks for the list it
+// last took its keys from: a cancel writes nothing, a base that cannot be used is told by name, and the
+// chosen one gives the command's bytes and count.
+TYPED_TEST_P(WindowContract, TheFourthOptionKeepsMyEditsAgainstTheListItLastTook) {
+  this->fillBoxesWithSampleLists();
+  this->window.click("Option4");
+  this->dialogs.answers = {std::nullopt};
+  this->window.click("Command1");
+  EXPECT_EQ(this->messages.shown, std::vector<ShownMessage>{information(
+                                      "No earlier merge of '" + this->box(2) +
+                                      "' is known. Choose the copy of the list with the new keys that it last "
+                                      "took its keys from.")});
+  ASSERT_EQ(this->dialogs.opens.size(), 1u);
+  EXPECT_EQ(this->dialogs.opens[0].title, u"Choose the list it last took its keys from");
+  EXPECT_TRUE(this->dialogs.saves.empty());
+
+  const std::string empty = this->file("empty.ini", "");
+  this->dialogs.answers = {empty};
+  this->window.click("Command1");
+  EXPECT_EQ(this->messages.shown.back(),
+            information(unusableFileMessage({3, pathFromText(empty), FileProblem::Empty})));
+
+  // The base: the list before the user changed G1's Speed.
+  const std::string base = this->file("old_keys.ini", crlf("[G1]|Comment=Playable|Speed=2||[G2]|Comment=Unplayable"));
+  struct : MergeHost {
+    std::filesystem::path output;
+    std::filesystem::path askOutputPath(const std::filesystem::path&) override { return output; }
+  } host;
+  host.output = this->dir / "expected.ini";
+  MergeRequest request(this->dir / "new_keys.ini", this->dir / "Mine.ini", MergePolicy::KeepMyEdits);
+  request.base = pathFromText(base);
+  const MergeReport expected = runMergeCommand(request, host);
+  this->dialogs.answers = {base, textOfPath(this->dir / "kept.ini")};
+  this->window.click("Command1");
+  EXPECT_EQ(readFile(this->dir / "kept.ini"), readFile(this->dir / "expected.ini"));
+  EXPECT_EQ(this->messages.shown.back(), information(changeCountMessage(expected.changeCount)));
+}
+
 TYPED_TEST_P(WindowContract, AFailedMergeReportsTheCountAndSaysWhatReachedTheDisk) {
   this->fillBoxesWithSampleLists();
   // A folder where the output should go: the merged list cannot replace it.
@@ -211,6 +250,7 @@ REGISTER_TYPED_TEST_SUITE_P(WindowContract, IsBuiltFromTheFormsDescription,
                             MergeWithAnEmptyBoxOpensThatBoxsBrowseDialog,
                             RefusalsAreMessagesBeforeTheOutputIsAskedFor, ACancelledSaveDialogEndsQuietly,
                             EachOptionWritesWhatTheCommandLineWrites,
+                            TheFourthOptionKeepsMyEditsAgainstTheListItLastTook,
                             AFailedMergeReportsTheCountAndSaysWhatReachedTheDisk,
                             AFileDroppedOnAPathBoxFillsIt, TheCreditLabelOpensTheHomePage);
 

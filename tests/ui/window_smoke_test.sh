@@ -27,7 +27,7 @@ printf '[Settings]\nSource=%s\nFile=%s\n' "$work/lists/new keys.ini" "$work/list
 first=$!
 window=$(wait_for_windows "^${caption}\$" 1) || exit 1
 size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
-[ "$size" = "375x258" ] || fail "the window is $size, not 375x258"
+[ "$size" = "375x278" ] || fail "the window is $size, not 375x278"
 
 before=$(cat "$settings")
 # Another name in USER is still the same user.
