@@ -280,38 +280,41 @@ class CliHost final : public MergeHost {
 // Prints what a merge did: the backup, the changes when asked for, the count, and what went wrong.
 int printReport(const MergeReport& report, const CliOptions& options, std::ostream& out, std::ostream& err) {
   const bool listChanges = options.dryRun || options.report;
-  const bool threeWay = options.policy == MergePolicy::KeepMyEdits;
   switch (report.outcome) {
     case MergeOutcome::Merged:
     case MergeOutcome::Failed:
-      if (threeWay) {
-        out << baseMessage(report) << '\n';
-      }
-      if (!report.backup.empty()) {
-        out << backupMessage(report.backup) << '\n';
-      }
-      if (listChanges) {
-        writeChanges(report.changes, [&out](std::string_view piece) {
-          out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-        });
-      }
-      out << changeCountMessage(report.changeCount) << '\n';
-      if (listChanges) {
-        out << countEffectiveChanges(report.changes) << " effective changes."
-            << (options.dryRun ? " Nothing was written." : "") << '\n';
-      }
-      if (threeWay) {
-        out << conflictsMessage(report) << '\n';
-        if (listChanges) {
-          out << formatThreeWayFindings(report);
+      for (const ResultPart& part : resultParts(report, Audience::CommandLine)) {
+        switch (part.kind) {
+          case ResultPart::Kind::Base:
+          case ResultPart::Kind::Backup:
+            out << part.text << '\n';
+            break;
+          case ResultPart::Kind::Count:
+            if (listChanges) {
+              writeChanges(report.changes, [&out](std::string_view piece) {
+                out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+              });
+            }
+            out << part.text << '\n';
+            if (listChanges) {
+              out << countEffectiveChanges(report.changes) << " effective changes."
+                  << (options.dryRun ? " Nothing was written." : "") << '\n';
+            }
+            break;
+          case ResultPart::Kind::Conflicts:
+            out << part.text << '\n';
+            if (listChanges) {
+              out << formatThreeWayFindings(report);
+            }
+            break;
+          case ResultPart::Kind::Failure:
+          case ResultPart::Kind::BaseNotKept:
+            err << kProgram << ": " << part.text << '\n';
+            break;
         }
       }
       if (report.outcome == MergeOutcome::Failed) {
-        err << kProgram << ": " << failureMessage(report) << '\n';
         return kExitFailure;
-      }
-      if (report.baseNotKept) {
-        err << kProgram << ": " << baseNotKeptMessage(report) << '\n';
       }
       return options.failOnConflict && !report.conflicts.empty() ? kExitConflict : kExitSuccess;
     case MergeOutcome::Refused:

@@ -140,9 +140,7 @@ std::string failureMessage(const MergeReport& report) {
   return message;
 }
 
-std::string backupMessage(const fs::path& backup) {
-  return "Backup written to " + quotedPath(backup) + ".";
-}
+namespace {
 
 std::string baseMessage(const MergeReport& report) {
   return report.baseRemembered
@@ -161,10 +159,38 @@ std::string conflictsMessage(const MergeReport& report) {
                            : (one ? "your value kept." : "your values kept."));
 }
 
-std::string baseNotKeptMessage(const MergeReport& report) {
-  return "The merge is complete, but the copy of " + quotedPath(report.newKeys) +
-         " that a later --policy keep-my-edits merge of " + quotedPath(report.output) +
-         " takes as its base could not be kept; that merge will need --base.";
+std::string baseNotKeptMessage(const MergeReport& report, Audience audience) {
+  const std::string nextMerge = audience == Audience::CommandLine
+                                    ? "a later --policy keep-my-edits merge of " + quotedPath(report.output) +
+                                          " takes as its base could not be kept; that merge will need --base."
+                                    : "a later merge of " + quotedPath(report.output) +
+                                          " that keeps your own edits takes as its base could not be kept; "
+                                          "that merge will ask for it.";
+  return "The merge is complete, but the copy of " + quotedPath(report.newKeys) + " that " + nextMerge;
+}
+
+}  // namespace
+
+std::vector<ResultPart> resultParts(const MergeReport& report, Audience audience) {
+  using Kind = ResultPart::Kind;
+  const bool keptEdits = !report.base.empty();
+  std::vector<ResultPart> parts;
+  if (keptEdits) {
+    parts.push_back({Kind::Base, baseMessage(report)});
+  }
+  if (!report.backup.empty()) {
+    parts.push_back({Kind::Backup, "Backup written to " + quotedPath(report.backup) + "."});
+  }
+  parts.push_back({Kind::Count, changeCountMessage(report.changeCount)});
+  if (keptEdits) {
+    parts.push_back({Kind::Conflicts, conflictsMessage(report)});
+  }
+  if (report.outcome == MergeOutcome::Failed) {
+    parts.push_back({Kind::Failure, failureMessage(report)});
+  } else if (report.baseNotKept) {
+    parts.push_back({Kind::BaseNotKept, baseNotKeptMessage(report, audience)});
+  }
+  return parts;
 }
 
 }  // namespace ombrix

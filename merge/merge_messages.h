@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "merge/merge_command.h"
 
@@ -22,14 +23,24 @@ std::string refusalMessage(const MergeReport& report);
 // What stopped a failed merge and what it left on disk, in one or two sentences.
 std::string failureMessage(const MergeReport& report);
 
-// "Backup written to 'Mine.bak'."
-std::string backupMessage(const std::filesystem::path& backup);
+// Who reads what a merge says: the command line names its options, the window its controls.
+enum class Audience { CommandLine, Window };
 
-// Keeping the user's edits: which base was used, and "2 conflicts: your values kept." or "No conflicts."
-std::string baseMessage(const MergeReport& report);
-std::string conflictsMessage(const MergeReport& report);
+struct ResultPart {
+  enum class Kind {
+    Base,         // keeping the user's edits: which base was used
+    Backup,       // "Backup written to 'Mine.bak'."
+    Count,        // "12 lines changed."
+    Conflicts,    // keeping the user's edits: "2 conflicts: your values kept." or "No conflicts."
+    Failure,      // what stopped a failed merge and what it left on disk
+    BaseNotKept,  // a complete merge whose base could not be kept for the next one
+  };
+  Kind kind;
+  std::string text;
+};
 
-// A merge whose base could not be kept for the next one.
-std::string baseNotKeptMessage(const MergeReport& report);
+// What a merge that got as far as writing says, each part tagged, in the order the command line prints
+// them; each front end picks and orders what it shows.
+std::vector<ResultPart> resultParts(const MergeReport& report, Audience audience);
 
 }  // namespace ombrix

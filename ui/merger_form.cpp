@@ -85,7 +85,7 @@ void formOmbrixMerger::Command1_Click() {
     case MergeOutcome::Cancelled:
       break;
     case MergeOutcome::Merged:
-      inform(MessageIcon::Information, changeCountMessage(report.changeCount));
+      inform(MessageIcon::Information, resultText(report));
       break;
     case MergeOutcome::Failed:
       inform(MessageIcon::Information, changeCountMessage(report.changeCount));
@@ -117,6 +117,22 @@ MergePolicy formOmbrixMerger::selectedPolicy() const {
     }
   }
   return *form::control(form::kSelectedAtStart).policy;
+}
+
+// The count first, then where they apply the conflicts, the backup and a base that could not be kept, a
+// line each.
+std::string formOmbrixMerger::resultText(const MergeReport& report) {
+  using Kind = ResultPart::Kind;
+  const std::vector<ResultPart> parts = resultParts(report, Audience::Window);
+  std::string text;
+  for (const Kind kind : {Kind::Count, Kind::Conflicts, Kind::Backup, Kind::BaseNotKept}) {
+    for (const ResultPart& part : parts) {
+      if (part.kind == kind) {
+        text += (text.empty() ? "" : "\n") + part.text;
+      }
+    }
+  }
+  return text;
 }
 
 // No base is kept for the file: the user names the newer list it last took its keys from, or cancels.

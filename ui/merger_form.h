@@ -15,6 +15,8 @@
 
 namespace ombrix {
 
+struct MergeReport;
+
 // The controls of a toolkit's window, by their names in the form's description. Texts are UTF-8.
 class FormControls {
  public:
@@ -55,6 +57,7 @@ class formOmbrixMerger {
 
   MergePolicy selectedPolicy() const;
   std::filesystem::path askForBase(const std::filesystem::path& fileToUpdate);
+  static std::string resultText(const MergeReport& report);
   void inform(MessageIcon icon, std::string_view text);
   void showProgress(std::string_view text);
   void endProgress();

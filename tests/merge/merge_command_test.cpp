@@ -266,6 +266,34 @@ TEST(MergeMessages, FailuresAreWordedFromWhatReachedTheDisk) {
   EXPECT_EQ(changeCountMessage(12), "12 lines changed.");
 }
 
+// Each front end shows its pick of the parts; the window's words name no option of the command line.
+TEST(MergeMessages, TheResultComesInTaggedParts) {
+  using Kind = ResultPart::Kind;
+  MergeReport report;
+  report.outcome = MergeOutcome::Merged;
+  report.base = "old.ini";
+  report.backup = "Mine.bak";
+  report.newKeys = "new.ini";
+  report.output = "Mine.ini";
+  report.baseNotKept = true;
+  auto kinds = [&report] {
+    std::vector<Kind> found;
+    for (const ResultPart& part : resultParts(report, Audience::Window)) {
+      found.push_back(part.kind);
+    }
+    return found;
+  };
+  EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::Base, Kind::Backup, Kind::Count, Kind::Conflicts, Kind::BaseNotKept}));
+  EXPECT_EQ(resultParts(report, Audience::Window).back().text,
+            "The merge is complete, but the copy of 'new.ini' that a later merge of 'Mine.ini' that keeps your "
+            "own edits takes as its base could not be kept; that merge will ask for it.");
+  EXPECT_THAT(resultParts(report, Audience::CommandLine).back().text, testing::HasSubstr("will need --base."));
+  report.outcome = MergeOutcome::Failed;
+  report.base.clear();
+  report.backup.clear();
+  EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::Count, Kind::Failure}));
+}
+
 TEST(BackupPath, ReplacesAnIniExtensionInAnyCaseAndAppendsOtherwise) {
   EXPECT_EQ(backupPathFor("/games/Ombrix.INI"), fs::path("/games/Ombrix.bak"));
   EXPECT_EQ(backupPathFor("/games/Game.Ini"), fs::path("/games/Game.bak"));
