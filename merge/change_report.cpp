@@ -317,4 +317,29 @@ std::string formatChanges(const ChangeList& changes) {
   return text;
 }
 
+std::string changeReportText(const MergeReport& report, std::size_t mostLines) {
+  std::string text;
+  std::size_t lines = 0;
+  std::size_t left = 0;
+  auto take = [&](std::string_view piece) {
+    for (std::size_t begin = 0; begin < piece.size();) {
+      const std::size_t end = std::min(piece.find('\n', begin), piece.size() - 1) + 1;
+      const bool lineEnds = piece[end - 1] == '\n';
+      if (lines < mostLines) {
+        text.append(piece.substr(begin, end - begin));
+      } else if (lineEnds) {
+        ++left;
+      }
+      lines += lineEnds ? 1 : 0;
+      begin = end;
+    }
+  };
+  writeChanges(report.changes, take);
+  take(formatThreeWayFindings(report));
+  if (left > 0) {
+    text += "\u2026 and " + std::to_string(left) + " more changes.\n";
+  }
+  return text;
+}
+
 }  // namespace ombrix

@@ -41,6 +41,10 @@ std::size_t countEffectiveChanges(const ChangeList& changes);
 // Each part only when it has something to list.
 std::string formatThreeWayFindings(const MergeReport& report);
 
+// The changes and the findings above as --report lists them, cut after mostLines lines with one more line
+// that tells how many were left out: "… and 12 more changes.".
+std::string changeReportText(const MergeReport& report, std::size_t mostLines);
+
 // The bytes as they are, but control bytes (and the backslash) written as escapes, so that a name or value
 // cannot move the cursor or recolour a terminal: \r, \n, \t, \\ and \xNN.
 std::string escapeForTerminal(std::string_view text);

@@ -3,7 +3,9 @@
 #include "ini/file/file_access.h"
 #include "ini/file/path_text.h"
 #include "merge/merge_command.h"
+#include "merge/change_report.h"
 #include "merge/merge_messages.h"
+#include "merge/undo.h"
 #include "ui/form_description.h"
 
 namespace ombrix {
@@ -64,13 +66,15 @@ void formOmbrixMerger::Command1_Click() {
   request.fileToUpdate = pathFromText(controls_.text(form::textBox(2)));
   request.policy = selectedPolicy();
   MergeHostAdapter host(*this);
-  MergeReport report = runMergeCommand(request, host);
+  MergeOptions options;
+  options.collectChanges = true;  // for the details of the result
+  MergeReport report = runMergeCommand(request, host, options);
   if (report.outcome == MergeOutcome::Refused && report.refusal == Refusal::NoBase) {
     request.base = askForBase(request.fileToUpdate);
     if (request.base.empty()) {
       return;
     }
-    report = runMergeCommand(request, host);
+    report = runMergeCommand(request, host, options);
   }
   switch (report.outcome) {
     case MergeOutcome::NeedsFile:
@@ -85,7 +89,7 @@ void formOmbrixMerger::Command1_Click() {
     case MergeOutcome::Cancelled:
       break;
     case MergeOutcome::Merged:
-      inform(MessageIcon::Information, resultText(report));
+      showResult(report);
       break;
     case MergeOutcome::Failed:
       inform(MessageIcon::Information, changeCountMessage(report.changeCount));
@@ -133,6 +137,17 @@ std::string formOmbrixMerger::resultText(const MergeReport& report) {
     }
   }
   return text;
+}
+
+// Undo is offered after a merge in place that changed something; it does what ombrix-merge --undo does.
+void formOmbrixMerger::showResult(const MergeReport& report) {
+  ResultMessage result;
+  result.text = resultText(report);
+  result.details = changeReportText(report, kMostDetailLines);
+  result.offersUndo = !report.backup.empty() && countEffectiveChanges(report.changes) > 0;
+  if (services_.messages->showResult(controls_.owner(), form::kCaption, result)) {
+    inform(MessageIcon::Information, undoMerge(report.output).message);
+  }
 }
 
 // No base is kept for the file: the user names the newer list it last took its keys from, or cancels.

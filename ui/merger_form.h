@@ -58,6 +58,9 @@ class formOmbrixMerger {
   MergePolicy selectedPolicy() const;
   std::filesystem::path askForBase(const std::filesystem::path& fileToUpdate);
   static std::string resultText(const MergeReport& report);
+  void showResult(const MergeReport& report);
+  // The details of a result list at most this many lines of changes.
+  static constexpr std::size_t kMostDetailLines = 2000;
   void inform(MessageIcon icon, std::string_view text);
   void showProgress(std::string_view text);
   void endProgress();

@@ -13,11 +13,22 @@ namespace ombrix {
 
 enum class MessageIcon { Information, Warning };
 
+// What a merge that ended well says: its text, the report of its changes to show on request (none when
+// empty), and whether the message offers to undo the merge beside its OK.
+struct ResultMessage {
+  std::string text;
+  std::string details;
+  bool offersUndo = false;
+};
+
 class MessagePresenter {
  public:
   virtual ~MessagePresenter() = default;
   // A modal message box with the icon, a text and a title, and one button to close it.
   virtual void show(DialogOwner owner, MessageIcon icon, std::string_view title, std::string_view text) = 0;
+  // The result of a merge, as an information message. True when the user chose to undo the merge; Esc and
+  // the close box never undo.
+  virtual bool showResult(DialogOwner owner, std::string_view title, const ResultMessage& result) = 0;
 };
 
 // The per-user settings of the application "OmbrixMerger".

@@ -56,12 +56,19 @@ class RecordingMessages final : public MessagePresenter {
  public:
   std::vector<ShownMessage> shown;
   std::function<void()> whileShown;  // runs while a message box would be on screen
+  std::vector<ResultMessage> results;  // every result shown, also in shown as an information message
+  bool chooseUndo = false;             // the answer to a result that offers Undo
 
   void show(DialogOwner, MessageIcon icon, std::string_view title, std::string_view text) override {
     shown.push_back({icon, std::string(title), std::string(text)});
     if (whileShown) {
       whileShown();
     }
+  }
+  bool showResult(DialogOwner owner, std::string_view title, const ResultMessage& result) override {
+    results.push_back(result);
+    show(owner, MessageIcon::Information, title, result.text);
+    return result.offersUndo && chooseUndo;
   }
 };
 

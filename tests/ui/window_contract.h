@@ -224,6 +224,30 @@ TYPED_TEST_P(WindowContract, TheFourthOptionKeepsMyEditsAgainstTheListItLastTook
   EXPECT_EQ(this->messages.shown.back(), information(countAndConflicts));
 }
 
+// The result lists the changes on request. A merge in place that changed something offers Undo, which puts
+// the list and its kept base back; a merge into another file, or one that changed nothing, offers none.
+TYPED_TEST_P(WindowContract, AMergeInPlaceCanBeUndoneFromItsResult) {
+  this->fillBoxesWithSampleLists();
+  this->window.click("Option1");
+  const std::string mine = this->box(2);
+  this->dialogs.answers = {textOfPath(this->dir / "other.ini"), mine, mine, mine};
+  this->window.click("Command1");
+  this->messages.chooseUndo = true;
+  this->window.click("Command1");
+  EXPECT_EQ(readFile(this->dir / "Mine.ini"), readFile(this->sample("file_to_update.ini")));
+  EXPECT_FALSE(BaseStore(BaseStore::defaultFolder()).baseOf(this->dir / "Mine.ini"));
+  EXPECT_EQ(this->messages.shown.back().icon, MessageIcon::Information);
+  this->messages.chooseUndo = false;
+  this->window.click("Command1");  // in place again, then once more: the second changes nothing
+  this->window.click("Command1");
+  const auto& results = this->messages.results;
+  ASSERT_EQ(results.size(), 4u);
+  EXPECT_THAT(results[0].details, testing::HasSubstr("[G2]\n  ~ Comment: Unplayable -> Playable\n"));
+  EXPECT_EQ((std::vector<bool>{results[0].offersUndo, results[1].offersUndo, results[2].offersUndo,
+                               results[3].offersUndo}),
+            (std::vector<bool>{false, true, true, false}));
+}
+
 TYPED_TEST_P(WindowContract, AFailedMergeReportsTheCountAndSaysWhatReachedTheDisk) {
   this->fillBoxesWithSampleLists();
   // A folder where the output should go: the merged list cannot replace it.
@@ -258,6 +282,7 @@ REGISTER_TYPED_TEST_SUITE_P(WindowContract, IsBuiltFromTheFormsDescription,
                             RefusalsAreMessagesBeforeTheOutputIsAskedFor, ACancelledSaveDialogEndsQuietly,
                             EachOptionWritesWhatTheCommandLineWrites,
                             TheFourthOptionKeepsMyEditsAgainstTheListItLastTook,
+                            AMergeInPlaceCanBeUndoneFromItsResult,
                             AFailedMergeReportsTheCountAndSaysWhatReachedTheDisk,
                             AFileDroppedOnAPathBoxFillsIt, TheCreditLabelOpensTheHomePage);
 

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -126,6 +128,21 @@ void QtMessagePresenter::show(DialogOwner owner, MessageIcon icon, std::string_v
   QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::Information,
                   toQString(title), toQString(text), QMessageBox::Ok, ownerWidget(owner));
   box.exec();
+}
+
+// The details scroll in the box's own text area; Undo sits beside OK, which Esc and the close box press.
+bool QtMessagePresenter::showResult(DialogOwner owner, std::string_view title, const ResultMessage& result) {
+  QMessageBox box(QMessageBox::Information, toQString(title), toQString(result.text), QMessageBox::Ok,
+                  ownerWidget(owner));
+  if (!result.details.empty()) {
+    box.setDetailedText(toQString(result.details));
+  }
+  QAbstractButton* undo =
+      result.offersUndo ? box.addButton(QStringLiteral("Undo"), QMessageBox::ActionRole) : nullptr;
+  box.setEscapeButton(box.button(QMessageBox::Ok));
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+  return undo != nullptr && box.clickedButton() == undo;
 }
 
 std::string QtSettingsStore::read(std::string_view section, std::string_view key) {

@@ -19,6 +19,7 @@ inline QString toQString(std::string_view utf8) {
 class QtMessagePresenter final : public MessagePresenter {
  public:
   void show(DialogOwner owner, MessageIcon icon, std::string_view title, std::string_view text) override;
+  bool showResult(DialogOwner owner, std::string_view title, const ResultMessage& result) override;
 };
 
 // Qt's native per-user settings of the application, or any QSettings a test hands in.

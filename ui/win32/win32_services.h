@@ -37,9 +37,12 @@ class Win32FileDialogs final : public FileDialogPlatform {
   DialogFunction save_;
 };
 
+// Messages in the system's message box. A result is a task dialog with Undo and Details beside OK; where
+// the common controls have no task dialog (a program without their manifest), a message box without them.
 class Win32MessagePresenter final : public MessagePresenter {
  public:
   void show(DialogOwner owner, MessageIcon icon, std::string_view title, std::string_view text) override;
+  bool showResult(DialogOwner owner, std::string_view title, const ResultMessage& result) override;
 };
 
 // Values (REG_SZ) under HKEY_CURRENT_USER\<root>\<section>; the root is where Windows programs of the kind
