@@ -69,6 +69,14 @@ message=$(wait_for_windows "^$caption\$" 2)
 "$native" --quiet -o "$work/native.ini" "$work/lists/new keys.ini" "$work/lists/Mine.ini" > "$work/native.out"
 expected=$(tail -n1 "$work/native.out")
 wine_probe "$caption" | grep -qxF "$expected" || fail "the count message does not say '$expected'"
+# Its Details open the changes in a window of their own, which Esc closes.
+press "$message" alt+d
+details=$(wait_for_windows "^Details\$" 1) || fail "Details opened no window"
+[ -n "${OMBRIX_E2E_SHOTS:-}" ] && xwd -id "$details" -silent > "$OMBRIX_E2E_SHOTS/details.xwd"
+press "$details" Escape
+for _ in $(seq 50); do [ -z "$(xdotool search --onlyvisible --name '^Details$' 2>/dev/null)" ] && break; sleep 0.1; done
+[ -z "$(xdotool search --onlyvisible --name '^Details$' 2>/dev/null)" ] || fail "Esc did not close the details"
+[ -n "${OMBRIX_E2E_SHOTS:-}" ] && xwd -id "$message" -silent > "$OMBRIX_E2E_SHOTS/result.xwd"
 press "$message" Return
 wait_for_windows "^$caption\$" 1 > /dev/null
 cmp -s "$merged" "$work/native.ini" || fail "the merged list differs from the native ombrix-merge result"

@@ -189,10 +189,10 @@ bool Win32MessagePresenter::showResult(DialogOwner owner, std::string_view title
   const std::wstring details = toWide(result.details);
   std::vector<TASKDIALOG_BUTTON> buttons;
   if (result.offersUndo) {
-    buttons.push_back({kUndoButton, L"Undo"});
+    buttons.push_back({kUndoButton, L"&Undo"});
   }
   if (!result.details.empty()) {
-    buttons.push_back({kDetailsButton, L"Details"});
+    buttons.push_back({kDetailsButton, L"&Details"});
   }
   TASKDIALOGCONFIG config = {};
   config.cbSize = sizeof config;
