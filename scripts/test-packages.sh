@@ -64,6 +64,11 @@ for file in ombrix-merger.exe ombrix-merge.exe Uninstall.exe; do
 done
 programs_menu=$("$wine" winepath -u "$("$wine" cmd /c echo %APPDATA% 2> /dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs" 2> /dev/null)
 [ -f "$programs_menu/OmbrixMerger/OmbrixMerger.lnk" ] || fail "no Start-menu entry"
+# "Installed apps" shows its size and home page.
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\OmbrixMerger'
+entry=$("$wine" reg query "$uninstall_key" 2> /dev/null | tr -d '\r')
+grep -qE 'EstimatedSize +REG_DWORD +0x[0-9a-f]*[1-9a-f]' <<< "$entry" || fail "the uninstall entry has no size"
+grep -qE 'URLInfoAbout +REG_SZ +https://' <<< "$entry" || fail "the uninstall entry has no home page"
 "$wine" "$installed/ombrix-merger.exe" > /dev/null 2>&1 &
 program=$!
 wait_for_windows "^${caption}\$" 1 > /dev/null

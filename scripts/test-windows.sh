@@ -58,6 +58,17 @@ for engine in memory file; do
     echo "Windows and native agree: $engine engine, $policy, $(tail -n1 "$work/native.out")"
   done
 done
+# Both programs carry the version resource Explorer shows, from the project's one version.
+version=$(sed -n 's/^project(OmbrixMerger VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+for exe in cli/ombrix-merge.exe ui/win32/ombrix-merger.exe; do
+  info=$(scripts/wine-run.sh build/windows/tests/version_info.exe 'Z:'"$(pwd)/build/windows/$exe" | tr -d '\r')
+  for line in "ProductName=OmbrixMerger" "CompanyName=The OmbrixMerger developers" \
+    "LegalCopyright=The OmbrixMerger developers" "FileVersion=$version" "ProductVersion=$version" \
+    "OriginalFilename=$(basename "$exe")"; do
+    grep -qxF "$line" <<< "$info" || { echo "$info"; echo "$exe lacks $line in its version resource" >&2; exit 1; }
+  done
+  echo "$(basename "$exe"): $(grep '^FileDescription=' <<< "$info"), version $version"
+done
 # Another program holds the list open, sharing reading only: a hold that ends half a second after the backup
 # is written is waited out; one of ten seconds fails the merge in words that say so, the list untouched.
 held="$work/held"
