@@ -4,14 +4,14 @@
 set(CPACK_PACKAGE_NAME OmbrixMerger)
 set(CPACK_PACKAGE_VENDOR "The OmbrixMerger developers")
 set(CPACK_PACKAGE_CONTACT "The OmbrixMerger developers <ombrix-merger@users.noreply.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY OmbrixMerger)
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://quillane.example/")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 
 if(WIN32)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
   set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_MONOLITHIC_INSTALL ON)
   set(CPACK_PACKAGE_FILE_NAME "OmbrixMerger-${PROJECT_VERSION}-win64")
@@ -34,10 +34,21 @@ else()
   set(CPACK_DEBIAN_CLI_PACKAGE_NAME ombrix-merge)
   set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME ombrix-merger)
   set(CPACK_DEBIAN_WINDOW_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_CLI_DESCRIPTION
-      "merge a newer game list into your own, from the command line\nCopies the keys of a newer copy of an Ombrix.ini game list into your own copy, one key at a time, under the policy you pick, and keeps every other byte of your file as it was.")
-  set(CPACK_DEBIAN_WINDOW_DESCRIPTION
-      "merge a newer game list into your own, in a small window\nThe window of OmbrixMerger: pick the two lists and a policy, and merge. Your list is backed up when it is merged in place.")
+  # Each package its own summary and description, in lines that fit a terminal. CPack puts a package summary
+  # (by default the project's description) in front of both: an empty one keeps it out.
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
+  set(CPACK_DEBIAN_CLI_DESCRIPTION [[
+merge a newer game list into your own, from the command line
+ombrix-merge copies the keys of a newer copy of an Ombrix.ini game list
+into your own copy, one key at a time, under the policy you pick, and
+keeps every other byte of your file as it was. It backs your list up
+when it merges in place, can show what a merge would change, check a
+list and undo a merge.]])
+  set(CPACK_DEBIAN_WINDOW_DESCRIPTION [[
+merge a newer game list into your own, in a small window
+ombrix-merger is the window of OmbrixMerger: pick the newer list, your
+own and one of four policies, and merge. Your list is backed up when it
+is merged in place; the result lists every change and can be undone.]])
 endif()
 
 include(CPack)

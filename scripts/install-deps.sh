@@ -5,13 +5,15 @@ set -euo pipefail
 # Build and tests; Qt 6 for the window; Xvfb with xvfb-run's xauth, xdotool, xwininfo and Xlib for the test
 # of the real window;
 # Clang with its runtime (libFuzzer and the sanitizers) for the fuzzers; MinGW-w64, Wine and GoogleTest's
-# sources for the Windows build and its tests, and Wine's fonts for the Win32 window; NSIS, help2man and
-# dpkg-dev for the packages.
+# sources for the Windows build and its tests, and Wine's fonts for the Win32 window; NSIS and
+# dpkg-dev for the packages; lintian, desktop-file-utils, appstream, mandoc and man-db to check them, and
+# librsvg2-bin to draw the window's icons.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libx11-dev xvfb xauth xdotool x11-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine64 googletest fonts-wine
-  nsis help2man dpkg-dev file)
+  nsis dpkg-dev file
+  lintian desktop-file-utils appstream mandoc man-db librsvg2-bin)
 
 missing=()
 for package in "${packages[@]}"; do

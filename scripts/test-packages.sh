@@ -37,6 +37,34 @@ merges_the_samples() {
   cmp -s "$out" "$sample/expected-replace-all.ini" || fail "$* merged the sample lists wrongly"
 }
 
+# Debian: each platform's own checks of both packages and of what they carry; any finding fails.
+silent_or_fail() {
+  local what=$1 out
+  shift
+  out=$("$@" 2> "$work/stderr") || fail "$what: $out $(cat "$work/stderr")"
+  [ -z "$out" ] || fail "$what: $out"
+}
+debs=("$root/dist/ombrix-merge_${version}_amd64.deb" "$root/dist/ombrix-merger_${version}_amd64.deb")
+# Run as root, lintian says on standard error that it should not be: its findings go to standard output.
+silent_or_fail "lintian" lintian --fail-on warning "${debs[@]}"
+tree=$work/deb-tree
+for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$tree"; done
+silent_or_fail "desktop-file-validate" desktop-file-validate "$tree"/usr/share/applications/*.desktop
+# appstreamcli always prints its verdict; the one note it has is that the domain's ".example" is no TLD it knows.
+appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml > "$work/appstream" 2>&1 ||
+  fail "appstreamcli: $(cat "$work/appstream")"
+! grep -E '^[EW]:' "$work/appstream" || fail "appstreamcli found faults"
+for page in "$tree"/usr/share/man/man1/*.1.gz; do
+  silent_or_fail "mandoc on $page" mandoc -T lint "$page"
+  out=$(LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 > /dev/null) || true
+  [ -z "$out" ] || fail "man --warnings on $page: $out"
+done
+for package in ombrix-merge ombrix-merger; do
+  zcat "$tree/usr/share/doc/$package/changelog.gz" | head -n1 | grep -qF "$package ($version)" ||
+    fail "the changelog of $package does not begin with version $version"
+done
+echo "Both Debian packages pass lintian; the desktop entry, metainfo and manual pages pass their checks."
+
 # Windows: the zip.
 cmake -E chdir "$work" cmake -E tar xf "$root/dist/OmbrixMerger-$version-win64.zip"
 unpacked=$work/OmbrixMerger-$version-win64
@@ -81,6 +109,27 @@ for _ in $(seq 300); do [ -e "$installed" ] || [ -e "$programs_menu/OmbrixMerger
 [ ! -e "$installed" ] || fail "the uninstaller left $installed"
 [ ! -e "$programs_menu/OmbrixMerger" ] || fail "the uninstaller left the Start-menu entry"
 echo "The installer installs per user, the window starts, and the uninstaller removes it."
+
+# Today's installer over an older one that the user installed into a folder of their choice: it lands in that
+# folder, and "Installed apps" has one entry, with today's version.
+(cd build/windows && cpack -G NSIS -D CPACK_PACKAGE_VERSION=1.0.0 -D CPACK_PACKAGE_FILE_NAME=OmbrixMerger-1.0.0-win64 \
+  -B "$work/older" > /dev/null)
+chosen='C:\Games\OmbrixMerger'
+chosen_unix=$("$wine" winepath -u "$chosen" 2> /dev/null)
+"$wine" "$work/older/OmbrixMerger-1.0.0-win64.exe" /S "/D=$chosen" > /dev/null 2>&1
+"$wine" reg query "$uninstall_key" /v DisplayVersion 2> /dev/null | grep -q 'REG_SZ *1\.0\.0' ||
+  fail "the older installer left no entry of version 1.0.0"
+"$wine" "$root/dist/OmbrixMerger-$version-win64.exe" /S > /dev/null 2>&1
+[ -f "$chosen_unix/ombrix-merger.exe" ] && [ ! -e "$installed" ] ||
+  fail "the newer installer did not install into the older one's folder $chosen"
+entries=$("$wine" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2> /dev/null | grep -ci ombrix || true)
+[ "$entries" = 1 ] || fail "$entries uninstall entries after an upgrade"
+"$wine" reg query "$uninstall_key" /v DisplayVersion 2> /dev/null | tr -d '\r' | grep -qE "REG_SZ +$version\$" ||
+  fail "the uninstall entry does not show version $version after an upgrade"
+"$wine" "$chosen_unix/Uninstall.exe" /S > /dev/null 2>&1
+for _ in $(seq 300); do [ -e "$chosen_unix/ombrix-merger.exe" ] || break; sleep 0.1; done
+[ ! -e "$chosen_unix/ombrix-merger.exe" ] || fail "the uninstaller left $chosen"
+echo "An upgrade lands in the older version's folder, with one uninstall entry of version $version."
 
 # Debian: both packages, installed and removed again.
 $sudo apt-get install -y "$root/dist/ombrix-merge_${version}_amd64.deb" "$root/dist/ombrix-merger_${version}_amd64.deb" > "$work/apt.log" 2>&1 ||

@@ -94,6 +94,20 @@ for hold in 500 10000; do
   fi
   echo "A hold of $hold ms: $(cat "$held/err" "$held/out" | tr -d '\r' | tr '\n' ' ')"
 done
+# On a console (script gives it a terminal), a path in UTF-8 and a game name in the list's Windows-1252 both
+# read right once the console's control sequences are taken out.
+console="$work/console"
+here=$PWD
+mkdir "$console"
+printf '[Caf\xe9 (E)]\r\nSpeed=2\r\n\r\n' > "$console/new.ini"
+printf '[Caf\xe9 (E)]\r\nSpeed=1\r\n\r\n' > "$console/Liste für Ömer.ini"
+(cd "$console" && LC_ALL=C.UTF-8 script -qec "'$here/scripts/wine-run.sh' '$here/build/windows/cli/ombrix-merge.exe' \
+  --report new.ini 'Liste für Ömer.ini'" typescript > /dev/null)
+shown=$(sed -E 's/\x1b\[[0-9;?]*[a-zA-Z]//g; s/\r//g' "$console/typescript")
+for line in "Backup written to 'Liste für Ömer.bak'." "[Café (E)]" "  ~ Speed: 1 -> 2"; do
+  grep -qF "$line" <<< "$shown" || { echo "$shown"; echo "the console does not show: $line" >&2; exit 1; }
+done
+echo "On a console, paths and game names read right."
 # The real window, from a folder of its own.
 mkdir "$work/programs"
 cp build/windows/ui/win32/ombrix-merger.exe "$work/programs/"

@@ -48,6 +48,26 @@ char32_t decodeUtf8(std::string_view utf8, std::size_t i, std::size_t& length) {
   return c;
 }
 
+// The characters of Windows-1252's bytes 0x80 to 0x9F; the five bytes it leaves unassigned stand for
+// themselves, as Windows maps them.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t fromWindows1252(unsigned char byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte;
+}
+
+void appendUtf16(std::u16string& out, char32_t c) {
+  if (c >= 0x10000) {
+    out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+    out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(c);
+  }
+}
+
 }  // namespace
 
 std::u16string toUtf16(std::string_view utf8) {
@@ -55,13 +75,19 @@ std::u16string toUtf16(std::string_view utf8) {
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
     std::size_t length = 1;
-    const char32_t c = decodeUtf8(utf8, i, length);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
+    appendUtf16(out, decodeUtf8(utf8, i, length));
+    i += length;
+  }
+  return out;
+}
+
+std::u16string mixedTextToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length = 1;
+    const char32_t c = decodeUtf8(text, i, length);
+    appendUtf16(out, c == 0xFFFD && length == 1 ? fromWindows1252(static_cast<unsigned char>(text[i])) : c);
     i += length;
   }
   return out;

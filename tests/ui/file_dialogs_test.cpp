@@ -78,6 +78,9 @@ TEST(FileDialogLogic, PathsInAnyScriptSurviveTheRoundTrip) {
     EXPECT_EQ(toUtf16(bytes), expected);
   }
   EXPECT_EQ(toUtf8(u"\xD800x"), "\xEF\xBF\xBDx") << "a lone surrogate is replaced";
+  // The command line's console text: UTF-8 paths among the lists' Windows-1252 names and values.
+  EXPECT_EQ(mixedTextToUtf16("P\xC3\xA9" "ch\xE9 \x80\x81\x9F\xE2\x82"),
+            u"P\u00E9ch\u00E9 \u20AC\u0081\u0178\u00E2\u201A");
 }
 
 }  // namespace
