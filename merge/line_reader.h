@@ -44,6 +44,8 @@ class LineReader {
   }
 
   bool failed() const { return failed_; }
+  // The bytes after the last line read that are in memory already (the rest of a text in memory).
+  std::string_view buffered() const { return {data_ + position_, size_ - position_}; }
 
  private:
   bool fill();

@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 
+#include "ini/document/ini_document.h"
 #include "ini/text/case_fold.h"
 #include "merge/three_way.h"
 
@@ -76,6 +77,67 @@ class ProgressText {
 
   char buffer_[kPrefix.size() + kDigits] = {};
   char* digits_ = buffer_ + sizeof buffer_ - 1;  // starts as the single digit 0
+};
+
+// Names the keys of a large section to the store a few lines before the pass comes to them, so that the
+// store's waits for memory overlap. It reads ahead only in the bytes the reader holds, and only up to the
+// section's end; every line it reads is read again by the pass, so it runs only where the store asks.
+class Lookahead {
+ public:
+  static constexpr std::size_t kDistance = IniDocument::kLookaheadDistance;
+
+  // At a header: the store is asked after the section's first key, then every kKeysPerAsk keys, since
+  // whether naming keys ahead helps depends on the order they come in.
+  void enterSection() {
+    active_ = false;
+    keysSinceAsked_ = kKeysPerAsk - 1;
+  }
+  void keyWritten(KeyStore& store, std::string_view section) {
+    if (++keysSinceAsked_ >= kKeysPerAsk) {
+      keysSinceAsked_ = 0;
+      active_ = store.startLookahead(section);
+      linesAhead_ = 0;
+    }
+  }
+
+  // After the pass read a line: keeps the next kDistance lines of the section named.
+  void lineRead(const LineReader& reader, KeyStore& store) {
+    if (!active_) {
+      return;
+    }
+    const std::string_view buffered = reader.buffered();
+    const char* const end = buffered.data() + buffered.size();
+    if (linesAhead_ == 0 || end != end_) {  // caught up, or the reader's buffer was filled anew
+      next_ = buffered.data();
+      end_ = end;
+      linesAhead_ = 0;
+    } else {
+      --linesAhead_;
+    }
+    while (linesAhead_ < kDistance) {
+      const char* const lineBreak = findEitherByte(next_, end, '\r', '\n');
+      if (end - lineBreak < 2) {
+        return;
+      }
+      const NewKeysLine line = readNewKeysLine({next_, static_cast<std::size_t>(lineBreak - next_)}, false);
+      if (line.kind == NewKeysLine::Kind::Header) {
+        return;
+      }
+      if (line.kind == NewKeysLine::Kind::Key) {
+        store.prefetchKey(line.name);
+      }
+      next_ = lineBreak + (lineBreak[0] == '\r' && lineBreak[1] == '\n' ? 2 : 1);
+      ++linesAhead_;
+    }
+  }
+
+ private:
+  static constexpr int kKeysPerAsk = 64;
+  bool active_ = false;
+  int keysSinceAsked_ = 0;
+  const char* next_ = nullptr;
+  const char* end_ = nullptr;
+  std::size_t linesAhead_ = 0;
 };
 
 }  // namespace
@@ -161,6 +223,7 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
   }
   ProgressText progressText;
   StatusTest status;
+  Lookahead lookahead;
   std::string section;
   std::string_view line;
   std::int32_t lineNumber = 0;
@@ -175,9 +238,11 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
     if (progress) {
       progress(progressText.next());
     }
+    lookahead.lineRead(newKeys, output);
     const NewKeysLine parsed = readNewKeysLine(line, lineNumber == 1);
     if (parsed.kind == NewKeysLine::Kind::Header) {
       section = parsed.name;
+      lookahead.enterSection();
       if (threeWay != nullptr) {
         threeWay->enterSection(output, section);
       }
@@ -200,6 +265,7 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
       return fail("too many lines changed to count");
     }
     ++result.changeCount;
+    lookahead.keyWritten(output, section);
   }
   if (newKeys.failed()) {
     return fail("the file with the new keys could not be read");

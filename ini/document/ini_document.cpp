@@ -342,6 +342,7 @@ void IniDocument::fallBackToWholeText() {
   lastRead_.reset();
   runLast_.clear();
   runKeys_.clear();
+  lookaheadKeys_ = nullptr;
 }
 
 // The keys of a section come one after another, so the same header is looked for many times in a row.
@@ -619,8 +620,10 @@ std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const Heade
   };
   if (const RunKeys* keys = keysOfRun(place)) {
     if (const std::optional<KeyLinePlace> next = keyOnNextLine(place, *keys, key)) {
+      ++keysFoundNext_;
       return next;
     }
+    ++keysLookedUp_;
     const std::span<const std::uint32_t> holders =
         keys->chunks.find(HeaderIndex::hashOf(key.substr(0, key.find('='))));
     for (auto chunk = std::lower_bound(holders.begin(), holders.end(), place.paragraph);
@@ -694,6 +697,45 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
   }
   fileBatch();
   return &run->second;
+}
+
+bool IniDocument::startLookahead(std::string_view section) const {
+  lookaheadKeys_ = nullptr;
+  lookaheadCount_ = 0;
+  const bool keysInOrder = keysFoundNext_ > keysLookedUp_;
+  keysFoundNext_ = keysLookedUp_ = 0;
+  if (keysInOrder || wholeText_ || !lastHeader_ || !isFoundLast(section)) {
+    return false;
+  }
+  const auto run = runKeys_.find(static_cast<std::uint32_t>(lastHeader_->runLast));
+  if (run == runKeys_.end()) {
+    return false;
+  }
+  lookaheadKeys_ = &run->second;
+  lookaheadFrom_ = lastHeader_->paragraph;
+  return true;
+}
+
+void IniDocument::prefetchKey(std::string_view key) const {
+  if (lookaheadKeys_ == nullptr) {
+    return;
+  }
+  const std::uint64_t hash = HeaderIndex::hashOf(key);
+  lookaheadKeys_->chunks.prefetch(hash);
+  constexpr std::size_t kHalfway = kLookaheadDistance / 2;
+  if (lookaheadCount_ >= kHalfway) {
+    const std::span<const std::uint32_t> holders =
+        lookaheadKeys_->chunks.find(lookaheadHashes_[(lookaheadCount_ - kHalfway) % kLookaheadDistance]);
+    const auto chunk = std::lower_bound(holders.begin(), holders.end(), lookaheadFrom_);
+#if defined(__GNUC__) || defined(__clang__)
+    if (chunk != holders.end()) {
+      const char* const line = paragraphs_[*chunk].data;
+      __builtin_prefetch(line);
+      __builtin_prefetch(line + 64);
+    }
+#endif
+  }
+  lookaheadHashes_[lookaheadCount_++ % kLookaheadDistance] = hash;
 }
 
 // Keeps the run's key index true after a line of key was added to or removed from the chunk.

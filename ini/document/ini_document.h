@@ -24,6 +24,7 @@
 //
 // Reading reuses buffers of the document, so a document must not be used from two threads at once.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -68,6 +69,15 @@ class IniDocument {
   // after the last saveKey would have left it: as one string, or handed to emit piece by piece in order.
   std::string text() const;
   void writeTo(const std::function<void(std::string_view piece)>& emit) const;
+
+  // Whether prefetchKey can help: section is the section found last, its keys are found through a key
+  // index of their own (a large section, searched once already), and since the last call more of them
+  // were looked up in that index than found on the line after the key before.
+  bool startLookahead(std::string_view section) const;
+  // Starts loading what finding key in that section will read: the slot of the key index for this key, and
+  // the line of the key named kLookaheadDistance / 2 calls before, whose slot is loaded by now. A hint only.
+  void prefetchKey(std::string_view key) const;
+  static constexpr std::size_t kLookaheadDistance = 8;
 
   // False once the document has fallen back to the whole-text functions.
   bool indexed() const { return !wholeText_.has_value(); }
@@ -196,6 +206,13 @@ class IniDocument {
   };
   mutable std::optional<KeyRead> lastRead_;
   mutable std::string lastReadKey_;
+  // The lookahead in the section found last: its key index, and the hashes of the keys named last.
+  mutable const RunKeys* lookaheadKeys_ = nullptr;
+  mutable std::size_t lookaheadFrom_ = 0;
+  mutable std::array<std::uint64_t, kLookaheadDistance> lookaheadHashes_{};
+  mutable std::size_t lookaheadCount_ = 0;
+  mutable std::size_t keysFoundNext_ = 0;
+  mutable std::size_t keysLookedUp_ = 0;
   bool leadingHeadersTrusted_ = true;
   // Reused for every call, so that reading and writing a key allocates nothing in the common case.
   mutable std::string scratchHeader_;

@@ -52,6 +52,14 @@ bool MemoryKeyStore::hasSection(std::string_view section) {
   return document_ && document_->hasSection(section);
 }
 
+bool MemoryKeyStore::startLookahead(std::string_view section) {
+  return document_ && document_->startLookahead(section);
+}
+
+void MemoryKeyStore::prefetchKey(std::string_view key) {
+  document_->prefetchKey(key);
+}
+
 bool MemoryKeyStore::saveKey(std::string_view section, std::string_view key, std::string_view value) {
   if (document_) {
     document_->saveKey(section, key, value);

@@ -29,6 +29,11 @@ class KeyStore {
   virtual bool finish() { return true; }
   // What the last saveKey changed, when the store can tell; valid until the next call on the store.
   virtual std::optional<KeyChange> lastChange() const { return std::nullopt; }
+  // Hints, on which no result depends. In a section whose keys the store finds through an index of their
+  // own, most of the time goes on waiting for memory: startLookahead says whether the store wants to know
+  // the section's next keys ahead, and prefetchKey names them, in order, a few lines before they come.
+  virtual bool startLookahead(std::string_view /*section*/) { return false; }
+  virtual void prefetchKey(std::string_view /*key*/) {}
 };
 
 // The reference store: every read and write goes through GetKey/SaveKey on the file, so every key write
@@ -66,6 +71,8 @@ class MemoryKeyStore final : public KeyStore {
   bool saveKey(std::string_view section, std::string_view key, std::string_view value) override;
   bool finish() override;
   std::optional<KeyChange> lastChange() const override;
+  bool startLookahead(std::string_view section) override;
+  void prefetchKey(std::string_view key) override;
 
  private:
   std::filesystem::path source_;

@@ -42,6 +42,28 @@ TEST(EnginesAgree, OnGeneratedMergesUnderEveryPolicy) {
   EXPECT_EQ(indexedCases, static_cast<int>(kCases));
 }
 
+// A section of thousands of keys, named by the new keys out of order with gaps, repeats, other sections in
+// between and more lines than the reader holds at once: the pass names keys ahead to the memory engine there.
+TEST(EnginesAgree, OnALargeSectionInAnyOrder) {
+  std::mt19937 random(7);
+  std::string list = "[Big]\r\n";
+  std::string newKeys = "[Big]\r\n";
+  for (int i = 0; i < 3000; ++i) {
+    list += "key" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  }
+  list += "\r\n[Small]\r\nkey1=1\r\n\r\n";
+  for (int i = 0; i < 3000; ++i) {
+    const auto n = random() % 3300;
+    newKeys += n % 997 == 0 ? "[Small]\r\n" : n % 1009 == 0 ? "[Big]\r\n" : n % 31 == 0 ? "// note\r\n" : "";
+    newKeys += "Key" + std::to_string(n) + "=" + (n % 13 == 0 ? "" : "value number " + std::to_string(i)) + "\r\n";
+  }
+  for (MergePolicy policy : {MergePolicy::ReplaceAll, MergePolicy::KeepExisting}) {
+    const test::EngineMerge expected = test::mergeWith(MergeEngine::File, list, newKeys, policy);
+    const test::EngineMerge actual = test::mergeWith(MergeEngine::Memory, list, newKeys, policy);
+    EXPECT_TRUE(actual.list == expected.list && actual.count == expected.count) << static_cast<int>(policy);
+  }
+}
+
 // What a write must report, from what the text held before it.
 void expectChangeTold(const KeyChange& change, const KeyLookup& before, const std::string& section,
                       const std::string& key, const std::string& value, unsigned seed, int step) {
