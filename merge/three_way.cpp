@@ -90,8 +90,8 @@ std::optional<std::uint32_t> BaseList::findSection(std::string_view name, std::u
 
 // A name met for the first time is filed at once; only a hash filed before needs its names compared.
 std::uint32_t BaseList::sectionNumber(std::string_view name, bool inBase) {
-  if (sections_.size() >= UINT32_MAX) {
-    throw std::length_error("a base of more than four billion sections");
+  if (sections_.size() >= HeaderIndex::kMostValues) {
+    throw std::length_error("a base of more than two billion sections");
   }
   const auto number = static_cast<std::uint32_t>(sections_.size());
   const std::uint64_t hash = HeaderIndex::hashOf(name);

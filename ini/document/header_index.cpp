@@ -1,6 +1,7 @@
 #include "ini/document/header_index.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "ini/text/case_fold.h"
 
@@ -32,29 +33,29 @@ void HeaderIndex::reserve(std::size_t names) {
   old.swap(slots_);
   slots_.resize(capacity);
   for (const Slot& slot : old) {
-    if (slot.count != kUnused) {
-      slots_[slotOf(slot.hash)] = slot;
+    if (slot.value != kFree) {
+      slots_[slotOf(slot.tag)] = slot;
     }
   }
 }
 
-std::size_t HeaderIndex::firstSlotOf(std::uint64_t hash) const {
-  // The multiplication spreads FNV's weak low bits over the bits that pick the slot.
-  return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> 32) & (slots_.size() - 1);
+// The multiplication spreads FNV's weak low bits over the top ones.
+std::uint32_t HeaderIndex::tagOf(std::uint64_t hash) {
+  return static_cast<std::uint32_t>((hash * 0x9E3779B97F4A7C15ULL) >> 32);
 }
 
 void HeaderIndex::prefetch([[maybe_unused]] std::uint64_t hash) const {
 #if defined(__GNUC__) || defined(__clang__)
   if (!slots_.empty()) {
-    __builtin_prefetch(&slots_[firstSlotOf(hash)]);
+    __builtin_prefetch(&slots_[firstSlotOf(tagOf(hash))]);
   }
 #endif
 }
 
-std::size_t HeaderIndex::slotOf(std::uint64_t hash) const {
+std::size_t HeaderIndex::slotOf(std::uint32_t tag) const {
   const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = firstSlotOf(hash);
-  while (slots_[slot].count != kUnused && slots_[slot].hash != hash) {
+  std::size_t slot = firstSlotOf(tag);
+  while (slots_[slot].value != kFree && slots_[slot].tag != tag) {
     slot = (slot + 1) & mask;
   }
   return slot;
@@ -67,33 +68,31 @@ void HeaderIndex::growIfFull() {
 }
 
 bool HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
-  growIfFull();
-  Slot& slot = slots_[slotOf(hash)];
-  if (slot.count == kUnused) {
-    slot = Slot{hash, 0, 0};
-    ++used_;
+  if (paragraph >= kMostValues) {
+    throw std::length_error("more than two billion entries in one index");
   }
-  if (slot.count == 0) {
-    slot.count = 1;
-    slot.value = paragraph;
+  growIfFull();
+  const std::uint32_t tag = tagOf(hash);
+  Slot& slot = slots_[slotOf(tag)];
+  if (slot.value == kFree || slot.value == kEmptied) {
+    used_ += slot.value == kFree ? 1 : 0;
+    slot = Slot{tag, paragraph};
     return true;
   }
-  if (slot.count == 1) {
+  if (slot.value < kList) {
     if (slot.value != paragraph) {
       lists_.push_back({std::min(slot.value, paragraph), std::max(slot.value, paragraph)});
-      slot.value = static_cast<std::uint32_t>(lists_.size() - 1);
-      slot.count = 2;
+      slot.value = kList | static_cast<std::uint32_t>(lists_.size() - 1);
     }
-  } else {
-    std::vector<std::uint32_t>& list = lists_[slot.value];
-    // Paragraphs are filed in ascending order while the text is read.
-    if (list.back() < paragraph) {
-      list.push_back(paragraph);
-    } else if (const auto place = std::lower_bound(list.begin(), list.end(), paragraph);
-               place == list.end() || *place != paragraph) {
-      list.insert(place, paragraph);
-    }
-    slot.count = static_cast<std::uint32_t>(list.size());
+    return false;
+  }
+  std::vector<std::uint32_t>& list = lists_[slot.value - kList];
+  // Paragraphs are filed in ascending order while the text is read.
+  if (list.back() < paragraph) {
+    list.push_back(paragraph);
+  } else if (const auto place = std::lower_bound(list.begin(), list.end(), paragraph);
+             place == list.end() || *place != paragraph) {
+    list.insert(place, paragraph);
   }
   return false;
 }
@@ -103,21 +102,19 @@ void HeaderIndex::erase(std::uint64_t hash, std::uint32_t paragraph) {
   if (slots_.empty()) {
     return;
   }
-  Slot& slot = slots_[slotOf(hash)];
-  if (slot.count == kUnused || slot.count == 0) {
+  Slot& slot = slots_[slotOf(tagOf(hash))];
+  if (slot.value == kFree || slot.value == kEmptied) {
     return;
   }
-  if (slot.count == 1) {
-    slot.count = slot.value == paragraph ? 0 : 1;
+  if (slot.value < kList) {
+    slot.value = slot.value == paragraph ? kEmptied : slot.value;
     return;
   }
-  std::vector<std::uint32_t>& list = lists_[slot.value];
+  std::vector<std::uint32_t>& list = lists_[slot.value - kList];
   list.erase(std::remove(list.begin(), list.end(), paragraph), list.end());
-  slot.count = static_cast<std::uint32_t>(list.size());
-  if (slot.count == 1) {
-    const std::uint32_t remaining = list.front();
+  if (list.size() == 1) {
+    slot.value = list.front();
     std::vector<std::uint32_t>().swap(list);
-    slot.value = remaining;
   }
 }
 
@@ -125,14 +122,14 @@ std::span<const std::uint32_t> HeaderIndex::find(std::uint64_t hash) const {
   if (slots_.empty()) {
     return {};
   }
-  const Slot& slot = slots_[slotOf(hash)];
-  if (slot.count == kUnused || slot.count == 0) {
+  const Slot& slot = slots_[slotOf(tagOf(hash))];
+  if (slot.value == kFree || slot.value == kEmptied) {
     return {};
   }
-  if (slot.count == 1) {
+  if (slot.value < kList) {
     return {&slot.value, 1};
   }
-  return lists_[slot.value];
+  return lists_[slot.value - kList];
 }
 
 void HeaderIndex::clear() {

@@ -669,6 +669,7 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
   struct Line {
     std::uint64_t hash;
     std::uint32_t paragraph;
+    std::string_view name;
   };
   std::vector<Line> batch;
   auto fileBatch = [&] {
@@ -676,7 +677,7 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
       keys.chunks.prefetch(line.hash);
     }
     for (const Line& line : batch) {
-      keys.namesRepeat = !keys.chunks.insert(line.hash, line.paragraph) || keys.namesRepeat;
+      fileKeyName(keys, line.hash, line.paragraph, line.name);
     }
     batch.clear();
   };
@@ -687,7 +688,8 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
       const std::string_view text = content.substr(line, lineEnd - line);
       const std::size_t equals = text.find('=');
       if (equals != npos && !holdsLineBreakByte(text.substr(0, equals))) {
-        batch.push_back({HeaderIndex::hashOf(text.substr(0, equals)), static_cast<std::uint32_t>(paragraph)});
+        batch.push_back({HeaderIndex::hashOf(text.substr(0, equals)), static_cast<std::uint32_t>(paragraph),
+                         text.substr(0, equals)});
       }
       line = lineEnd + kCrLf.size();
     }
@@ -738,6 +740,30 @@ void IniDocument::prefetchKey(std::string_view key) const {
   lookaheadHashes_[lookaheadCount_++ % kLookaheadDistance] = hash;
 }
 
+// Files a line of the run under its name. A hash filed before may be another name's: only lines that begin
+// with the same name make the names repeat.
+void IniDocument::fileKeyName(RunKeys& keys, std::uint64_t hash, std::uint32_t paragraph,
+                              std::string_view name) const {
+  if (keys.chunks.insert(hash, paragraph) || keys.namesRepeat) {
+    return;
+  }
+  int lines = 0;
+  for (const std::uint32_t chunk : keys.chunks.find(hash)) {
+    const std::string_view content = paragraphs_[chunk].content();
+    if (content.size() > name.size() && content[name.size()] == '=' &&
+        equalsIgnoringCase(content.substr(0, name.size()), name)) {
+      ++lines;
+    }
+    for (std::size_t at = findKeyLine(content, 0, name); at != npos; at = findKeyLine(content, at + 1, name)) {
+      ++lines;
+    }
+    if (lines >= 2) {
+      keys.namesRepeat = true;
+      return;
+    }
+  }
+}
+
 // Keeps the run's key index true after a line of key was added to or removed from the chunk.
 void IniDocument::noteKeyLine(const HeaderPlace& place, std::size_t paragraph, std::string_view key,
                               bool added) {
@@ -748,8 +774,7 @@ void IniDocument::noteKeyLine(const HeaderPlace& place, std::size_t paragraph, s
   const std::string_view name = key.substr(0, key.find('='));
   const std::uint64_t hash = HeaderIndex::hashOf(name);
   if (added) {
-    run->second.namesRepeat = !run->second.chunks.insert(hash, static_cast<std::uint32_t>(paragraph)) ||
-                              run->second.namesRepeat;
+    fileKeyName(run->second, hash, static_cast<std::uint32_t>(paragraph), name);
     return;
   }
   // Another line of the chunk may begin with the same name.

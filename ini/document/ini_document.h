@@ -117,7 +117,7 @@ class IniDocument {
   };
   // For a run of many chunks: the chunks (ascending) holding a line that begins with a name and "=", by
   // the hash of the name, letter case folded, kept as the headers are; and whether two lines of the run may
-  // begin with the same name (or names of one hash).
+  // begin with the same name (once true, it stays true when one of them goes).
   struct RunKeys {
     HeaderIndex chunks;
     bool namesRepeat = false;
@@ -142,6 +142,7 @@ class IniDocument {
   std::optional<std::size_t> findKeyInChunk(std::size_t paragraph, const HeaderPlace& place,
                                             std::string_view key) const;
   RunKeys* keysOfRun(const HeaderPlace& place) const;
+  void fileKeyName(RunKeys& keys, std::uint64_t hash, std::uint32_t paragraph, std::string_view name) const;
   void noteKeyLine(const HeaderPlace& place, std::size_t paragraph, std::string_view key, bool added);
   bool restOfRunIsEmpty(std::size_t paragraph, std::size_t runLast) const;
   void editSection(const HeaderPlace& place, std::string_view key, std::string_view value,
