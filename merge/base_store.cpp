@@ -121,6 +121,30 @@ bool BaseStore::remember(const fs::path& list, const fs::path& newKeys) {
   return folder_.empty() || replaceWith(newKeys, pathFor(list, false));
 }
 
+std::optional<fs::path> BaseStore::copyAhead(const fs::path& list, const fs::path& newKeys) {
+  if (folder_.empty() || sameBytes(newKeys, pathFor(list, false))) {
+    return fs::path();
+  }
+  fs::path copy = pathFor(list, false);
+  copy.replace_extension(".next.ini");
+  if (!replaceWith(newKeys, copy)) {
+    dropCopy(copy);
+    return std::nullopt;
+  }
+  return copy;
+}
+
+bool BaseStore::takeCopy(const fs::path& list, const fs::path& copy) {
+  return copy.empty() || files_.moveFile(copy, pathFor(list, false));
+}
+
+void BaseStore::dropCopy(const fs::path& copy) {
+  std::error_code error;
+  if (!copy.empty()) {
+    fs::remove(copy, error);
+  }
+}
+
 bool BaseStore::keepForBackup(const fs::path& list) {
   if (folder_.empty()) {
     return true;

@@ -29,6 +29,13 @@ class BaseStore {
   // Each change returns false when it could not be made; with no folder there is nothing to do.
   // Keeps a copy of newKeys as the base of list, unless the stored base already has the same bytes.
   bool remember(const std::filesystem::path& list, const std::filesystem::path& newKeys);
+  // remember() in two steps, so that the copy can be made while the merge runs: copyAhead copies newKeys
+  // beside the list's base and returns where (an empty path when the base has the same bytes already,
+  // nothing when the copy failed); takeCopy makes that copy the list's base, dropCopy removes it.
+  std::optional<std::filesystem::path> copyAhead(const std::filesystem::path& list,
+                                                 const std::filesystem::path& newKeys);
+  bool takeCopy(const std::filesystem::path& list, const std::filesystem::path& copy);
+  static void dropCopy(const std::filesystem::path& copy);
   // The list was just backed up: its base, or that it has none, goes with the backup.
   bool keepForBackup(const std::filesystem::path& list);
   // The backup was put back over the list: so is the backup's base.

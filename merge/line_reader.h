@@ -46,6 +46,8 @@ class LineReader {
   bool failed() const { return failed_; }
   // The bytes after the last line read that are in memory already (the rest of a text in memory).
   std::string_view buffered() const { return {data_ + position_, size_ - position_}; }
+  // Goes on at next, inside buffered(), past lines that the caller read there itself.
+  void skipTo(const char* next) { position_ = static_cast<std::size_t>(next - data_); }
 
  private:
   bool fill();

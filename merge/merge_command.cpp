@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -39,6 +40,43 @@ bool endsWithIniExtension(const std::basic_string<Char>& name) {
   }
   return true;
 }
+
+// The copy of the new keys that becomes the base of the list written once the merge has succeeded. Where
+// the files are the disk's own, it is made on a thread of its own while the pass runs, so that writing it
+// and flushing it to the disk overlap the merge; otherwise (files that tests plan) it is made at the end.
+class NextBase {
+ public:
+  NextBase(const fs::path& folder, FileAccess& files, const fs::path& list, const fs::path& newKeys)
+      : list_(list), newKeys_(newKeys) {
+    if (&files == &diskFileAccess() && !folder.empty()) {
+      copying_ = std::async(std::launch::async, [folder, list, newKeys] {
+        DiskFileAccess ownFiles;
+        return BaseStore(folder, ownFiles).copyAhead(list, newKeys);
+      });
+    }
+  }
+  NextBase(const NextBase&) = delete;
+  NextBase& operator=(const NextBase&) = delete;
+  ~NextBase() {
+    if (copying_.valid()) {
+      BaseStore::dropCopy(copying_.get().value_or(fs::path()));
+    }
+  }
+
+  // The merge succeeded: its new keys are the list's base from now on. False when they could not be kept.
+  bool keep(BaseStore& bases) {
+    if (!copying_.valid()) {
+      return bases.remember(list_, newKeys_);
+    }
+    const std::optional<fs::path> copy = copying_.get();
+    return copy && bases.takeCopy(list_, *copy);
+  }
+
+ private:
+  fs::path list_;
+  fs::path newKeys_;
+  std::future<std::optional<fs::path>> copying_;
+};
 
 bool failedAt(MergeReport& report, FailedStep step, const fs::path& path, FileError why = {}) {
   report.outcome = MergeOutcome::Failed;
@@ -518,6 +556,13 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     return finish(host, std::move(report));
   }
 
+  // The list will hold the new keys' values except the user's own: they are its base once it is written.
+  const bool takesBase =
+      request.policy == MergePolicy::ReplaceAll || request.policy == MergePolicy::KeepMyEdits;
+  std::optional<NextBase> nextBase;
+  if (takesBase) {
+    nextBase.emplace(options.basesFolder, files, report.output, request.newKeys);
+  }
   // The reference engine writes the output once per key: each write stays atomic, and the output goes to
   // the disk once, at the end, instead of once per key.
   if (engine == MergeEngine::File) {
@@ -543,11 +588,7 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
       report.changeCount = 0;  // none of the lines counted reached the disk
     }
   }
-  // The list now holds the new keys' values except the user's own: they are its base from now on.
-  const bool takesBase =
-      request.policy == MergePolicy::ReplaceAll || request.policy == MergePolicy::KeepMyEdits;
-  if (report.outcome == MergeOutcome::Merged && takesBase &&
-      !bases.remember(report.output, request.newKeys)) {
+  if (report.outcome == MergeOutcome::Merged && nextBase && !nextBase->keep(bases)) {
     report.baseNotKept = true;
   }
   return finish(host, std::move(report));

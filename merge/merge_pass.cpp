@@ -1,5 +1,6 @@
 #include "merge/merge_pass.h"
 
+#include <array>
 #include <limits>
 #include <optional>
 
@@ -80,8 +81,8 @@ class ProgressText {
 };
 
 // Names the keys of a large section to the store a few lines before the pass comes to them, so that the
-// store's waits for memory overlap. It reads ahead only in the bytes the reader holds, and only up to the
-// section's end; every line it reads is read again by the pass, so it runs only where the store asks.
+// store's waits for memory overlap. It reads ahead only in the bytes the reader holds, only up to the
+// section's end, and only where the store asks; the pass then takes the lines it read from it.
 class Lookahead {
  public:
   static constexpr std::size_t kDistance = IniDocument::kLookaheadDistance;
@@ -96,48 +97,66 @@ class Lookahead {
     if (++keysSinceAsked_ >= kKeysPerAsk) {
       keysSinceAsked_ = 0;
       active_ = store.startLookahead(section);
-      linesAhead_ = 0;
     }
   }
 
-  // After the pass read a line: keeps the next kDistance lines of the section named.
-  void lineRead(const LineReader& reader, KeyStore& store) {
-    if (!active_) {
+  // The reader's next line, when it was read ahead: taken from the reader as readLine would.
+  bool takeLine(LineReader& reader, NewKeysLine& line) {
+    if (count_ == 0) {
+      return false;
+    }
+    const Ahead& next = ahead_[first_];
+    if (reader.buffered().data() != next.begin) {  // cannot happen: the reader only moves through here
+      count_ = 0;
+      return false;
+    }
+    line = next.line;
+    reader.skipTo(next.end);
+    first_ = (first_ + 1) % kDistance;
+    --count_;
+    return true;
+  }
+
+  // Reads ahead until kDistance lines are, naming each key to the store.
+  void readAhead(const LineReader& reader, KeyStore& store) {
+    if (!active_ || count_ == kDistance) {
       return;
     }
     const std::string_view buffered = reader.buffered();
     const char* const end = buffered.data() + buffered.size();
-    if (linesAhead_ == 0 || end != end_) {  // caught up, or the reader's buffer was filled anew
-      next_ = buffered.data();
-      end_ = end;
-      linesAhead_ = 0;
-    } else {
-      --linesAhead_;
-    }
-    while (linesAhead_ < kDistance) {
-      const char* const lineBreak = findEitherByte(next_, end, '\r', '\n');
+    const char* begin = count_ == 0 ? buffered.data() : ahead_[(first_ + count_ - 1) % kDistance].end;
+    while (count_ < kDistance) {
+      // The line as readLine reads it while the byte after its line break is in the buffer.
+      const char* const lineBreak = findEitherByte(begin, end, '\r', '\n');
       if (end - lineBreak < 2) {
         return;
       }
-      const NewKeysLine line = readNewKeysLine({next_, static_cast<std::size_t>(lineBreak - next_)}, false);
+      const NewKeysLine line = readNewKeysLine({begin, static_cast<std::size_t>(lineBreak - begin)}, false);
       if (line.kind == NewKeysLine::Kind::Header) {
         return;
       }
       if (line.kind == NewKeysLine::Kind::Key) {
         store.prefetchKey(line.name);
       }
-      next_ = lineBreak + (lineBreak[0] == '\r' && lineBreak[1] == '\n' ? 2 : 1);
-      ++linesAhead_;
+      const char* const next = lineBreak + (lineBreak[0] == '\r' && lineBreak[1] == '\n' ? 2 : 1);
+      ahead_[(first_ + count_) % kDistance] = {line, begin, next};
+      ++count_;
+      begin = next;
     }
   }
 
  private:
   static constexpr int kKeysPerAsk = 64;
+  struct Ahead {
+    NewKeysLine line;
+    const char* begin;
+    const char* end;
+  };
   bool active_ = false;
   int keysSinceAsked_ = 0;
-  const char* next_ = nullptr;
-  const char* end_ = nullptr;
-  std::size_t linesAhead_ = 0;
+  std::array<Ahead, kDistance> ahead_{};
+  std::size_t first_ = 0;
+  std::size_t count_ = 0;
 };
 
 }  // namespace
@@ -232,14 +251,17 @@ PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy polic
       return fail("the file with the new keys has too many lines");
     }
     ++lineNumber;
-    if (!newKeys.readLine(line)) {
-      return fail("the file with the new keys could not be read");
+    NewKeysLine parsed;
+    if (!lookahead.takeLine(newKeys, parsed)) {
+      if (!newKeys.readLine(line)) {
+        return fail("the file with the new keys could not be read");
+      }
+      parsed = readNewKeysLine(line, lineNumber == 1);
     }
     if (progress) {
       progress(progressText.next());
     }
-    lookahead.lineRead(newKeys, output);
-    const NewKeysLine parsed = readNewKeysLine(line, lineNumber == 1);
+    lookahead.readAhead(newKeys, output);
     if (parsed.kind == NewKeysLine::Kind::Header) {
       section = parsed.name;
       lookahead.enterSection();

@@ -619,13 +619,19 @@ std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const Heade
     return std::nullopt;
   };
   if (const RunKeys* keys = keysOfRun(place)) {
-    if (const std::optional<KeyLinePlace> next = keyOnNextLine(place, *keys, key)) {
-      ++keysFoundNext_;
-      return next;
+    // While keys come out of order (the lookahead runs), the guess is tried on every eighth key only.
+    if (lookaheadKeys_ != keys || lookaheadCount_ % 8 == 0) {
+      ++guessesTried_;
+      if (const std::optional<KeyLinePlace> next = keyOnNextLine(place, *keys, key)) {
+        ++guessesRight_;
+        return next;
+      }
     }
-    ++keysLookedUp_;
-    const std::span<const std::uint32_t> holders =
-        keys->chunks.find(HeaderIndex::hashOf(key.substr(0, key.find('='))));
+    // Where the lookahead runs, the pass has named this key and the kLookaheadDistance keys after it.
+    const Named& named = lookahead_[(lookaheadCount_ - kLookaheadDistance - 1) % lookahead_.size()];
+    const std::span<const std::uint32_t> holders = keys->chunks.find(
+        lookaheadKeys_ == keys && named.key == key.data() ? named.hash
+                                                          : HeaderIndex::hashOf(key.substr(0, key.find('='))));
     for (auto chunk = std::lower_bound(holders.begin(), holders.end(), place.paragraph);
          chunk != holders.end(); ++chunk) {
       if (const std::optional<KeyLinePlace> found = in(*chunk)) {
@@ -704,8 +710,8 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
 bool IniDocument::startLookahead(std::string_view section) const {
   lookaheadKeys_ = nullptr;
   lookaheadCount_ = 0;
-  const bool keysInOrder = keysFoundNext_ > keysLookedUp_;
-  keysFoundNext_ = keysLookedUp_ = 0;
+  const bool keysInOrder = 2 * guessesRight_ > guessesTried_;
+  guessesTried_ = guessesRight_ = 0;
   if (keysInOrder || wholeText_ || !lastHeader_ || !isFoundLast(section)) {
     return false;
   }
@@ -727,7 +733,7 @@ void IniDocument::prefetchKey(std::string_view key) const {
   constexpr std::size_t kHalfway = kLookaheadDistance / 2;
   if (lookaheadCount_ >= kHalfway) {
     const std::span<const std::uint32_t> holders =
-        lookaheadKeys_->chunks.find(lookaheadHashes_[(lookaheadCount_ - kHalfway) % kLookaheadDistance]);
+        lookaheadKeys_->chunks.find(lookahead_[(lookaheadCount_ - kHalfway) % lookahead_.size()].hash);
     const auto chunk = std::lower_bound(holders.begin(), holders.end(), lookaheadFrom_);
 #if defined(__GNUC__) || defined(__clang__)
     if (chunk != holders.end()) {
@@ -737,7 +743,7 @@ void IniDocument::prefetchKey(std::string_view key) const {
     }
 #endif
   }
-  lookaheadHashes_[lookaheadCount_++ % kLookaheadDistance] = hash;
+  lookahead_[lookaheadCount_++ % lookahead_.size()] = {key.data(), hash};
 }
 
 // Files a line of the run under its name. A hash filed before may be another name's: only lines that begin

@@ -71,8 +71,8 @@ class IniDocument {
   void writeTo(const std::function<void(std::string_view piece)>& emit) const;
 
   // Whether prefetchKey can help: section is the section found last, its keys are found through a key
-  // index of their own (a large section, searched once already), and since the last call more of them
-  // were looked up in that index than found on the line after the key before.
+  // index of their own (a large section, searched once already), and since the last call the guess that a
+  // key stands on the line after the key before was wrong at least as often as right.
   bool startLookahead(std::string_view section) const;
   // Starts loading what finding key in that section will read: the slot of the key index for this key, and
   // the line of the key named kLookaheadDistance / 2 calls before, whose slot is loaded by now. A hint only.
@@ -207,13 +207,17 @@ class IniDocument {
   };
   mutable std::optional<KeyRead> lastRead_;
   mutable std::string lastReadKey_;
-  // The lookahead in the section found last: its key index, and the hashes of the keys named last.
+  // The lookahead in the section found last: its key index, and the keys named last with their hashes.
   mutable const RunKeys* lookaheadKeys_ = nullptr;
   mutable std::size_t lookaheadFrom_ = 0;
-  mutable std::array<std::uint64_t, kLookaheadDistance> lookaheadHashes_{};
+  struct Named {
+    const char* key;  // the bytes of the key named: the pass hands the same ones to saveKey
+    std::uint64_t hash;
+  };
+  mutable std::array<Named, 2 * kLookaheadDistance> lookahead_{};
   mutable std::size_t lookaheadCount_ = 0;
-  mutable std::size_t keysFoundNext_ = 0;
-  mutable std::size_t keysLookedUp_ = 0;
+  mutable std::size_t guessesTried_ = 0;
+  mutable std::size_t guessesRight_ = 0;
   bool leadingHeadersTrusted_ = true;
   // Reused for every call, so that reading and writing a key allocates nothing in the common case.
   mutable std::string scratchHeader_;

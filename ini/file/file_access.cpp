@@ -427,6 +427,10 @@ bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
   });
 }
 
+bool DiskFileAccess::moveFile(const fs::path& source, const fs::path& target) {
+  return whileInUse([&] { return moveIntoPlace(source, resolvedTarget(target)); });
+}
+
 bool DiskFileAccess::fails(FileStep step) {
   if (faults_ == nullptr || !faults_->fails(step)) {
     return false;

@@ -55,6 +55,11 @@ class FileAccess {
   // Makes target a byte-for-byte copy of source, replacing any file there, with the same guarantee.
   virtual bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) = 0;
 
+  // Puts source in target's place in one step (a rename), on the disk before it returns; on failure source
+  // is removed and target is as it was. Where the files are not the disk's: a copy.
+  virtual bool moveFile(const std::filesystem::path& source, const std::filesystem::path& target) {
+    return copyFile(source, target);
+  }
   // Opens a file to be read as a stream (the new keys, which are read line by line).
   virtual bool openStream(const std::filesystem::path& path, std::ifstream& in) {
     in.open(path, std::ios::binary);
@@ -83,6 +88,7 @@ class DiskFileAccess final : public FileAccess {
   bool replaceContentsLike(const std::filesystem::path& path, const PieceSource& produce,
                            const std::filesystem::path& modeOf) override;
   bool copyFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
+  bool moveFile(const std::filesystem::path& source, const std::filesystem::path& target) override;
   void setFlushEachWrite(bool flush) override { flushEachWrite_ = flush; }
   bool flush(const std::filesystem::path& path) override;
   bool openStream(const std::filesystem::path& path, std::ifstream& in) override;
