@@ -4,11 +4,10 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <cwctype>
 #include <fstream>
 #include <system_error>
-#include <type_traits>
 
+#include "ini/file/file_checks.h"
 #include "ini/file/path_text.h"
 
 namespace ombrix {
@@ -21,25 +20,9 @@ fs::path fromEnvironment(const char* name) {
   return value != nullptr && *value != '\0' ? pathFromText(value) : fs::path();
 }
 
-// The list's resolved full path, letter case folded where the file system ignores it, as a 64-bit FNV-1a
-// hash in hexadecimal: a list reached by another name or a link has the same base.
+// The hash of the list's identity in hexadecimal: a list reached by another name or a link has the same base.
 std::string nameOf(const fs::path& list) {
-  std::error_code error;
-  fs::path resolved = fs::weakly_canonical(fs::absolute(list, error), error);
-  if (error) {
-    resolved = fs::absolute(list, error);
-  }
-  fs::path::string_type text = resolved.native();
-#ifdef _WIN32
-  for (wchar_t& c : text) {
-    c = static_cast<wchar_t>(std::towlower(c));
-  }
-#endif
-  std::uint64_t hash = 14695981039346656037ULL;
-  for (const auto c : text) {
-    using Unit = std::make_unsigned_t<fs::path::value_type>;
-    hash = (hash ^ std::uint64_t{static_cast<Unit>(c)}) * std::uint64_t{1099511628211};
-  }
+  const std::uint64_t hash = identityHash(list);
   static constexpr char kHex[] = "0123456789abcdef";
   std::string name(16, '0');
   for (std::size_t i = 0; i < 16; ++i) {

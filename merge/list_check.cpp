@@ -6,9 +6,9 @@
 
 #include "ini/document/header_index.h"
 #include "ini/text/case_fold.h"
+#include "ini/text/encoding.h"
 #include "ini/text/header_text.h"
 #include "ini/text/ini_text.h"
-#include "merge/merge_command.h"
 #include "merge/merge_pass.h"
 
 namespace ombrix {
@@ -110,7 +110,7 @@ void noteHeaderTexts(std::string_view bytes, NameLines& sections) {
 
 std::vector<ListFinding> checkList(std::string_view bytes) {
   std::vector<ListFinding> findings;
-  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+  if (startsWithUtf16ByteOrderMark(bytes)) {
     findings.push_back({1,
                         "the list is UTF-16 text: the merge refuses it, as new keys and as the list to "
                         "update; save it as 8-bit text"});

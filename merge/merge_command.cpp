@@ -8,15 +8,10 @@
 #include <system_error>
 #include <vector>
 
+#include "ini/file/file_checks.h"
 #include "ini/file/path_text.h"
 #include "ini/file/retry_counter.h"
 #include "merge/output_lock.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace ombrix {
 namespace fs = std::filesystem;
@@ -298,40 +293,6 @@ Refused refusalBeforeOutput(const MergeRequest& request) {
   return {};
 }
 
-// Whether the running user may change the file: it has a write permission bit (Windows shows its read-only
-// attribute so), which even an administrator's write would respect here, and the system lets the user write.
-bool mayWrite(const fs::path& file) {
-  std::error_code error;
-  const fs::perms permissions = fs::status(file, error).permissions();
-  if (error || (permissions & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
-                   fs::perms::none) {
-    return false;
-  }
-#ifdef _WIN32
-  return _waccess(file.c_str(), 2) == 0;
-#else
-  return access(file.c_str(), W_OK) == 0;
-#endif
-}
-
-// Whether new files can be made in the folder, where the merged list is written before it replaces the old.
-bool mayCreateIn(const fs::path& folder) {
-  const fs::path place = folder.empty() ? fs::path(".") : folder;
-#ifdef _WIN32
-  std::error_code error;
-  return fs::is_directory(place, error);
-#else
-  return access(place.c_str(), W_OK | X_OK) == 0;
-#endif
-}
-
-// The file a write to path ends in: a symbolic link is written through.
-fs::path writtenFile(const fs::path& path) {
-  std::error_code error;
-  const fs::path real = fs::canonical(path, error);
-  return error ? path : real;
-}
-
 // Refusals of an output that would destroy what the merge reads, leave no backup, or cannot be written.
 Refused refusalOfOutput(const MergeRequest& request, const fs::path& output) {
   if (isSameFile(output, request.newKeys)) {
@@ -379,76 +340,6 @@ fs::path backupPathFor(const fs::path& output) {
   return backup;
 }
 
-namespace {
-
-// Looks at a text piece by piece; a CR LF that two pieces split still counts.
-class LineEndScan {
- public:
-  // False once a CR LF was seen: nothing later changes the answer.
-  bool add(std::string_view piece) {
-    for (const char c : piece) {
-      if (c == '\n') {
-        if (previous_ == '\r') {
-          crLf_ = true;
-          return false;
-        }
-        lineFeed_ = true;
-      }
-      carriageReturn_ = carriageReturn_ || c == '\r';
-      previous_ = c;
-    }
-    return true;
-  }
-  LineEnds result() const {
-    return crLf_             ? LineEnds::CrLf
-           : lineFeed_       ? LineEnds::OnlyLf
-           : carriageReturn_ ? LineEnds::OnlyCr
-                             : LineEnds::None;
-  }
-
- private:
-  char previous_ = '\0';
-  bool crLf_ = false;
-  bool lineFeed_ = false;
-  bool carriageReturn_ = false;
-};
-
-}  // namespace
-
-// Reads in pieces and stops at the first CR LF, which is on the first line of any ordinary list.
-LineEnds lineEndsOf(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::vector<char> buffer(64 * 1024);
-  LineEndScan scan;
-  while (in) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    if (!scan.add({buffer.data(), static_cast<std::size_t>(in.gcount())})) {
-      break;
-    }
-  }
-  return scan.result();
-}
-
-LineEnds lineEndsIn(std::string_view bytes) {
-  LineEndScan scan;
-  scan.add(bytes);
-  return scan.result();
-}
-
-bool startsAsUtf16(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  char mark[2] = {};
-  in.read(mark, 2);
-  return in.gcount() == 2 &&
-         ((mark[0] == '\xFF' && mark[1] == '\xFE') || (mark[0] == '\xFE' && mark[1] == '\xFF'));
-}
-
-bool isSameFile(const fs::path& a, const fs::path& b) {
-  std::error_code error;
-  const bool same = fs::equivalent(a, b, error);
-  return !error && same;
-}
-
 void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
                   const KeyChange& change) {
   if (change.kind == KeyChange::Kind::None) {
@@ -474,27 +365,6 @@ void recordChange(MergeReport& report, std::string_view section, std::string_vie
     name = std::string_view(place, section.size());
   }
   changes.push_back({name, text, keySize, valueSize, oldValueSize, change.kind, change.sectionAdded});
-}
-
-std::optional<FileProblem> problemWith(const fs::path& path) {
-  if (path.empty()) {
-    return FileProblem::Missing;
-  }
-  if (fileHasContent(path)) {
-    return std::nullopt;
-  }
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (!fs::exists(status)) {
-    return FileProblem::Missing;
-  }
-  if (fs::is_directory(status)) {
-    return FileProblem::Folder;
-  }
-  if (!fs::is_regular_file(status)) {
-    return FileProblem::NotAFile;
-  }
-  return fs::file_size(path, error) == 0 && !error ? FileProblem::Empty : FileProblem::Unreadable;
 }
 
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options,

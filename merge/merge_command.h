@@ -18,6 +18,7 @@
 
 #include "ini/document/text_arena.h"
 #include "ini/file/file_access.h"
+#include "ini/file/file_checks.h"
 #include "merge/base_store.h"
 #include "merge/merge_pass.h"
 #include "merge/three_way.h"
@@ -64,8 +65,6 @@ enum class MergeOutcome {
   Merged,     // the pass ran to the end and its count is on disk
   Failed,     // a step failed: failedStep and whatWasWritten say which and what reached the disk
 };
-
-enum class FileProblem { Missing, Folder, NotAFile, Empty, Unreadable };
 
 // Which file a check found unusable: 1 the file with the new keys, 2 the file to be updated (the numbers
 // of the window's path boxes), 3 the base.
@@ -188,22 +187,8 @@ void recordChange(MergeReport& report, std::string_view section, std::string_vie
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options = {},
                             FileAccess& files = diskFileAccess());
 
-// Why a path names no file with content, or nothing when it names one.
-std::optional<FileProblem> problemWith(const std::filesystem::path& path);
-
 // The backup beside an output merged in place: a name ending in ".ini" (any case) ends in ".bak" instead,
 // any other name gets ".bak" added.
 std::filesystem::path backupPathFor(const std::filesystem::path& output);
-
-// How a file's lines end, as far as the text model cares: it sees lines only where CR LF stands.
-enum class LineEnds { CrLf, OnlyLf, OnlyCr, None };
-LineEnds lineEndsOf(const std::filesystem::path& file);
-LineEnds lineEndsIn(std::string_view bytes);
-
-// True when the file starts with a UTF-16 byte-order mark.
-bool startsAsUtf16(const std::filesystem::path& file);
-
-// True when both paths name one existing file, whatever their spelling.
-bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 }  // namespace ombrix

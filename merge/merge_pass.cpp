@@ -6,6 +6,7 @@
 
 #include "ini/document/ini_document.h"
 #include "ini/text/case_fold.h"
+#include "ini/text/encoding.h"
 #include "merge/three_way.h"
 
 namespace ombrix {

@@ -54,8 +54,6 @@ struct NewKeysLine {
 };
 NewKeysLine readNewKeysLine(std::string_view line, bool firstLine);
 
-inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-
 // Removes leading and trailing spaces (code 32) only; tabs and other white space stay.
 std::string_view trimSpaces(std::string_view text);
 

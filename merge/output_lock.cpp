@@ -5,8 +5,7 @@
 #include <system_error>
 #include <thread>
 
-#include "ini/document/header_index.h"
-#include "ini/file/path_text.h"
+#include "ini/file/file_checks.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -21,14 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The file's identity: its resolved path (letter case folded, as Windows compares names), as a number.
 std::string keyOf(const fs::path& file) {
-  std::error_code error;
-  fs::path resolved = fs::weakly_canonical(fs::absolute(file, error), error);
-  if (error) {
-    resolved = file;
-  }
-  return std::to_string(HeaderIndex::hashOf(textOfPath(resolved)));
+  return std::to_string(identityHash(file));
 }
 
 #ifndef _WIN32

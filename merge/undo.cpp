@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "ini/file/file_checks.h"
 #include "ini/file/path_text.h"
 #include "merge/merge_command.h"
 

@@ -1,6 +1,6 @@
 #include "ui/merger_form.h"
 
-#include "ini/file/file_access.h"
+#include "ini/file/file_checks.h"
 #include "ini/file/path_text.h"
 #include "merge/merge_command.h"
 #include "merge/change_report.h"

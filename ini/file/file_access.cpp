@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ini/document/text_arena.h"
+#include "ini/file/file_checks.h"
 #include "ini/file/file_faults.h"
 
 #ifdef _WIN32
@@ -28,17 +29,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // A symbolic link is written through, so the link stays a link and the file it names gets the bytes.
-fs::path resolvedTarget(const fs::path& path) {
-  std::error_code error;
-  if (fs::is_symlink(fs::symlink_status(path, error))) {
-    fs::path real = fs::canonical(path, error);
-    if (!error) {
-      return real;
-    }
-  }
-  return path;
-}
-
 // In the target's folder, so that the rename stays on one file system; unique per process and per call, so
 // two merges into one folder never share a temporary file. The name does not grow with the target's, which
 // may already be as long as a name can be.
@@ -251,7 +241,7 @@ bool DiskFileAccess::flush(const fs::path& path) {
     if (fails(FileStep::Flush)) {
       return false;
     }
-    const fs::path target = resolvedTarget(path);
+    const fs::path target = writtenFile(path);
 #ifdef _WIN32
     const int descriptor = _wopen(target.c_str(), _O_RDWR | _O_BINARY);
     const bool flushed = descriptor >= 0 && _commit(descriptor) == 0;
@@ -375,7 +365,7 @@ bool DiskFileAccess::replaceContents(const fs::path& path, const PieceSource& pr
 bool DiskFileAccess::replaceContentsLike(const fs::path& path, const PieceSource& produce,
                                          const fs::path& modeOf) {
   return whileInUse([&] {
-    const fs::path target = resolvedTarget(path);
+    const fs::path target = writtenFile(path);
     const fs::path temporary = temporaryBeside(target);
     if (!writeWhole(temporary, produce, permissionsFor(target, modeOf))) {
       std::error_code error;
@@ -390,7 +380,7 @@ bool DiskFileAccess::replaceContentsLike(const fs::path& path, const PieceSource
 // pieces and never held whole. A failure to read the source is told apart from one to write the copy.
 bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
   return whileInUse([&] {
-    const fs::path resolved = resolvedTarget(target);
+    const fs::path resolved = writtenFile(target);
     const fs::path temporary = temporaryBeside(resolved);
     clearSystemError();
     std::ifstream in(source, std::ios::binary);
@@ -428,7 +418,7 @@ bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
 }
 
 bool DiskFileAccess::moveFile(const fs::path& source, const fs::path& target) {
-  return whileInUse([&] { return moveIntoPlace(source, resolvedTarget(target)); });
+  return whileInUse([&] { return moveIntoPlace(source, writtenFile(target)); });
 }
 
 bool DiskFileAccess::fails(FileStep step) {
@@ -461,15 +451,6 @@ bool DiskFileAccess::whileInUse(Operation&& operation) {
 FileAccess& diskFileAccess() {
   static DiskFileAccess instance;
   return instance;
-}
-
-bool fileHasContent(const fs::path& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) {
-    return false;
-  }
-  const std::uintmax_t size = fs::file_size(path, error);
-  return !error && size > 0;
 }
 
 }  // namespace ombrix

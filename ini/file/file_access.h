@@ -118,7 +118,4 @@ class DiskFileAccess final : public FileAccess {
 // One shared instance for callers that do not bring their own.
 FileAccess& diskFileAccess();
 
-// True when path names a regular file whose length can be read and is greater than 0.
-bool fileHasContent(const std::filesystem::path& path);
-
 }  // namespace ombrix

@@ -3,8 +3,11 @@
 
 #include "merge/three_way.h"
 
+#include <future>
+
 #include "engine_merge.h"
 #include "merge/base_store.h"
+#include "merge/output_lock.h"
 #include "merge/undo.h"
 #include "test_support.h"
 
@@ -179,6 +182,29 @@ TEST_F(Bases, AKeptBaseStaysWritable) {
   EXPECT_NE(fs::status(*store.baseOf(list)).permissions() & fs::perms::owner_write, fs::perms::none);
   ASSERT_EQ(merge(crlf("[G]|Speed=3"), list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
   EXPECT_EQ(storedBaseOf(list), crlf("[G]|Speed=3"));
+}
+
+// A list is one file however its path is spelled: through "." or a link it has the same kept base and the
+// same lock (taken from another thread: a merge's lock would let its own thread in again). A name that
+// differs in letter case only is another list where the file system tells them apart.
+TEST_F(Bases, AndLocksFollowTheFileNotItsSpelling) {
+  const fs::path list = dir.file("list.ini", kMine);
+  ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
+  std::error_code noLinks;
+  fs::create_symlink(list, dir / "link.ini", noLinks);
+  for (const fs::path& spelling : {dir / "." / "list.ini", noLinks ? list : dir / "link.ini"}) {
+    EXPECT_EQ(storedBaseOf(spelling), kNewer) << spelling;
+  }
+  const std::unique_ptr<OutputLock> held = OutputLock::acquire(list, std::chrono::milliseconds(0));
+  auto lockedElsewhere = [](const fs::path& file) {
+    return std::async(std::launch::async, [file] {
+             return OutputLock::acquire(file, std::chrono::milliseconds(0)) == nullptr;
+           }).get();
+  };
+  EXPECT_TRUE(lockedElsewhere(dir / "." / "list.ini"));
+  if (!fs::exists(dir / "LIST.ini")) {
+    EXPECT_FALSE(lockedElsewhere(dir.file("LIST.ini", kMine)));
+  }
 }
 
 TEST_F(Bases, UndoPutsThePreviousBaseBack) {
