@@ -1,16 +1,31 @@
 #include "merge/change_report.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "ini/document/header_index.h"
 #include "ini/document/text_arena.h"
 #include "ini/text/case_fold.h"
+#include "merge/merge_command.h"
 
 namespace ombrix {
 namespace {
+
+std::uint32_t sizeOfChangeText(std::string_view text) {
+  if (text.size() > UINT32_MAX) {
+    throw std::length_error("a key line of more than 4 GB");
+  }
+  return static_cast<std::uint32_t>(text.size());
+}
+
+// Copies bytes to place and returns where the copy ends.
+char* copyInto(char* place, std::string_view bytes) {
+  return std::copy(bytes.begin(), bytes.end(), place);
+}
 
 bool needsEscape(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -150,6 +165,33 @@ class SectionGroups {
 };
 
 }  // namespace
+
+void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
+                  const KeyChange& change) {
+  if (change.kind == KeyChange::Kind::None) {
+    return;
+  }
+  if (!report.changeText) {
+    report.changeText = std::make_shared<TextArena>();
+  }
+  TextArena& arena = *report.changeText;
+  const std::uint32_t keySize = sizeOfChangeText(key);
+  const std::uint32_t valueSize = sizeOfChangeText(value);
+  const std::uint32_t oldValueSize = sizeOfChangeText(change.oldValue);
+  char* const text = arena.allocate(std::size_t{keySize} + valueSize + oldValueSize);
+  copyInto(copyInto(copyInto(text, key), value), change.oldValue);
+  // The keys of a section come one after another, so its name is kept once for them.
+  ChangeList& changes = report.changes;
+  std::string_view name;
+  if (!changes.empty() && changes.back().section == section) {
+    name = changes.back().section;
+  } else {
+    char* const place = arena.allocate(section.size());
+    copyInto(place, section);
+    name = std::string_view(place, section.size());
+  }
+  changes.push_back({name, text, keySize, valueSize, oldValueSize, change.kind, change.sectionAdded});
+}
 
 std::string escapeForTerminal(std::string_view text) {
   std::string escaped;

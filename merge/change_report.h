@@ -12,14 +12,42 @@
 // left out.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "merge/merge_command.h"
+#include "ini/document/key_change.h"
+#include "ini/document/text_arena.h"
 
 namespace ombrix {
+
+struct MergeReport;
+
+// One key write of a merge and what it changed. Its texts lie in the report's changeText, which a merge
+// of tens of thousands of games fills with a few large blocks instead of four strings per key; the key,
+// the value and the old value lie there one after another, so that a record stays small.
+struct ChangeRecord {
+  std::string_view section;
+  const char* text = nullptr;
+  std::uint32_t keySize = 0;
+  std::uint32_t valueSize = 0;
+  std::uint32_t oldValueSize = 0;
+  KeyChange::Kind kind = KeyChange::Kind::None;
+  bool sectionAdded = false;
+
+  std::string_view key() const { return {text, keySize}; }
+  std::string_view value() const { return {text + keySize, valueSize}; }  // as written
+  std::string_view oldValue() const {
+    return {text + keySize + valueSize, oldValueSize};
+  }  // changed, deleted
+};
+using ChangeList = std::vector<ChangeRecord, BlockAllocator<ChangeRecord>>;
+
+// Adds a key write and what it changed to the report's changes; a write that changed nothing is left out.
+void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
+                  const KeyChange& change);
 
 std::string formatChanges(const ChangeList& changes);
 // The same text handed to emit in pieces of some kilobytes, so that no copy of it all is made.

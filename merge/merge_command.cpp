@@ -144,18 +144,6 @@ MergeReport refused(const Refused& why, const fs::path& output = {}) {
   return report;
 }
 
-std::uint32_t sizeOfChangeText(std::string_view text) {
-  if (text.size() > UINT32_MAX) {
-    throw std::length_error("a key line of more than 4 GB");
-  }
-  return static_cast<std::uint32_t>(text.size());
-}
-
-// Copies bytes to place and returns where the copy ends.
-char* copyInto(char* place, std::string_view bytes) {
-  return std::copy(bytes.begin(), bytes.end(), place);
-}
-
 // Keeps the writes that changed something; a value written as it stood is counted but not listed. The
 // list and its texts are sized from the new keys at the start: grown step by step, each step would copy them
 // and touch fresh pages.
@@ -338,33 +326,6 @@ fs::path backupPathFor(const fs::path& output) {
   fs::path backup(name);
   backup += ".bak";
   return backup;
-}
-
-void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
-                  const KeyChange& change) {
-  if (change.kind == KeyChange::Kind::None) {
-    return;
-  }
-  if (!report.changeText) {
-    report.changeText = std::make_shared<TextArena>();
-  }
-  TextArena& arena = *report.changeText;
-  const std::uint32_t keySize = sizeOfChangeText(key);
-  const std::uint32_t valueSize = sizeOfChangeText(value);
-  const std::uint32_t oldValueSize = sizeOfChangeText(change.oldValue);
-  char* const text = arena.allocate(std::size_t{keySize} + valueSize + oldValueSize);
-  copyInto(copyInto(copyInto(text, key), value), change.oldValue);
-  // The keys of a section come one after another, so its name is kept once for them.
-  ChangeList& changes = report.changes;
-  std::string_view name;
-  if (!changes.empty() && changes.back().section == section) {
-    name = changes.back().section;
-  } else {
-    char* const place = arena.allocate(section.size());
-    copyInto(place, section);
-    name = std::string_view(place, section.size());
-  }
-  changes.push_back({name, text, keySize, valueSize, oldValueSize, change.kind, change.sectionAdded});
 }
 
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options,

@@ -20,6 +20,7 @@
 #include "ini/file/file_access.h"
 #include "ini/file/file_checks.h"
 #include "merge/base_store.h"
+#include "merge/change_report.h"
 #include "merge/merge_pass.h"
 #include "merge/three_way.h"
 
@@ -106,26 +107,6 @@ enum class Written {
   CountedLines,  // the output holds the keys counted before the failure
 };
 
-// One key write of a merge and what it changed. Its texts lie in the report's changeText, which a merge
-// of tens of thousands of games fills with a few large blocks instead of four strings per key; the key,
-// the value and the old value lie there one after another, so that a record stays small.
-struct ChangeRecord {
-  std::string_view section;
-  const char* text = nullptr;
-  std::uint32_t keySize = 0;
-  std::uint32_t valueSize = 0;
-  std::uint32_t oldValueSize = 0;
-  KeyChange::Kind kind = KeyChange::Kind::None;
-  bool sectionAdded = false;
-
-  std::string_view key() const { return {text, keySize}; }
-  std::string_view value() const { return {text + keySize, valueSize}; }  // as written
-  std::string_view oldValue() const {
-    return {text + keySize + valueSize, oldValueSize};
-  }  // changed, deleted
-};
-using ChangeList = std::vector<ChangeRecord, BlockAllocator<ChangeRecord>>;
-
 // What a base set that the new keys no longer do, and the user's list still holds.
 struct DroppedEntry {
   std::string section;
@@ -179,10 +160,6 @@ struct MergeOptions {
   // Where the bases of merged lists are kept; empty keeps none.
   std::filesystem::path basesFolder = BaseStore::defaultFolder();
 };
-
-// Adds a key write and what it changed to the report's changes; a write that changed nothing is left out.
-void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
-                  const KeyChange& change);
 
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options = {},
                             FileAccess& files = diskFileAccess());

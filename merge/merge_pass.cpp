@@ -6,7 +6,6 @@
 
 #include "ini/document/ini_document.h"
 #include "ini/text/case_fold.h"
-#include "ini/text/encoding.h"
 #include "merge/three_way.h"
 
 namespace ombrix {
@@ -162,20 +161,6 @@ class Lookahead {
 
 }  // namespace
 
-// Plain loops: the library's find_first_not_of costs a call per character looked at, and this runs three
-// times for every line of the new keys.
-std::string_view trimSpaces(std::string_view text) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  while (begin != end && *begin == ' ') {
-    ++begin;
-  }
-  while (end != begin && end[-1] == ' ') {
-    --end;
-  }
-  return {begin, static_cast<std::size_t>(end - begin)};
-}
-
 // The Comment says Playable and none of Almost, Not or Unplayable (letter case ignored), in one pass over
 // the few words of a status.
 bool statusSaysPlayable(std::string_view comment) {
@@ -208,25 +193,6 @@ bool statusSaysPlayable(std::string_view comment) {
     }
   }
   return playable;
-}
-
-NewKeysLine readNewKeysLine(std::string_view line, bool firstLine) {
-  if (firstLine && line.starts_with(kUtf8ByteOrderMark)) {
-    line.remove_prefix(kUtf8ByteOrderMark.size());
-  }
-  const std::string_view trimmed = trimSpaces(line);
-  if (trimmed.empty() || trimmed.starts_with("//")) {
-    return {};
-  }
-  if (trimmed.starts_with('[') && trimmed.ends_with(']')) {
-    return {NewKeysLine::Kind::Header, trimmed.substr(1, trimmed.size() - 2), {}};
-  }
-  const std::size_t equals = trimmed.find('=');
-  if (equals == std::string_view::npos) {
-    return {};
-  }
-  return {NewKeysLine::Kind::Key, trimSpaces(trimmed.substr(0, equals)),
-          trimSpaces(trimmed.substr(equals + 1))};
 }
 
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,

@@ -5,7 +5,7 @@
 
 #include "ini/text/case_fold.h"
 #include "merge/line_reader.h"
-#include "merge/merge_pass.h"
+#include "merge/new_keys_line.h"
 
 namespace ombrix {
 

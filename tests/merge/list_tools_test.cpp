@@ -1,6 +1,7 @@
 // The list check, the undo of an in-place merge, and the change list that --dry-run and --report print.
 
 #include "merge/change_report.h"
+#include "merge/merge_command.h"
 #include "merge/list_check.h"
 #include "merge/undo.h"
 #include "test_support.h"
