@@ -95,20 +95,11 @@ struct CliOptions {
   std::vector<std::string> files;
 };
 
-std::optional<MergePolicy> parsePolicy(std::string_view name) {
-  if (name == "replace-all") {
-    return MergePolicy::ReplaceAll;
-  }
-  if (name == "keep-playable") {
-    return MergePolicy::KeepPlayable;
-  }
-  if (name == "keep-existing") {
-    return MergePolicy::KeepExisting;
-  }
-  if (name == "keep-my-edits") {
-    return MergePolicy::KeepMyEdits;
-  }
-  return std::nullopt;
+MergeOptions mergeOptionsOf(const CliOptions& options) {
+  MergeOptions mergeOptions(options.engine);
+  mergeOptions.dryRun = options.dryRun;
+  mergeOptions.collectChanges = options.report;
+  return mergeOptions;
 }
 
 // Options that each work but not together; returns the reason.
@@ -126,7 +117,7 @@ std::optional<std::string> checkCombination(const CliOptions& options) {
   if (options.dryRun && options.report) {
     return "--dry-run writes nothing, so there is nothing to --report; use one of them";
   }
-  if ((options.dryRun || options.report) && options.engine == MergeEngine::File) {
+  if (engineFor(mergeOptionsOf(options)) != options.engine) {
     return "--dry-run and --report use the memory engine, which knows what each key write changed";
   }
   if (options.dryRun && options.output) {
@@ -165,7 +156,7 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
       options.quiet = true;
     } else if (arg.starts_with("--policy")) {
       const std::optional<std::string> name = valueOf("--policy");
-      const std::optional<MergePolicy> policy = name ? parsePolicy(*name) : std::nullopt;
+      const std::optional<MergePolicy> policy = name ? policyNamed(*name) : std::nullopt;
       if (!policy) {
         return "--policy needs one of replace-all, keep-playable, keep-existing, keep-my-edits";
       }
@@ -356,16 +347,13 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   CliHost host(options, err, terminal.errorIsTerminal && !options.quiet);
-  MergeOptions mergeOptions(options.engine);
-  mergeOptions.dryRun = options.dryRun;
-  mergeOptions.collectChanges = options.report;
   MergeRequest request;
   request.newKeys = pathFromText(options.files[0]);
   request.fileToUpdate = pathFromText(options.files[1]);
   request.policy = options.policy;
   request.base = options.base.value_or(fs::path());
   request.preferNew = options.preferNew;
-  return printReport(runMergeCommand(request, host, mergeOptions), options, out, err);
+  return printReport(runMergeCommand(request, host, mergeOptionsOf(options)), options, out, err);
 }
 
 }  // namespace ombrix

@@ -328,9 +328,13 @@ fs::path backupPathFor(const fs::path& output) {
   return backup;
 }
 
+MergeEngine engineFor(const MergeOptions& options) {
+  return options.dryRun || options.collectChanges ? MergeEngine::Memory : options.engine;
+}
+
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options,
                             FileAccess& files) {
-  const MergeEngine engine = options.dryRun || options.collectChanges ? MergeEngine::Memory : options.engine;
+  const MergeEngine engine = engineFor(options);
   if (const std::optional<UnusableFile> unusable = firstUnusable(request)) {
     MergeReport report = endedWith(MergeOutcome::NeedsFile);
     report.unusableFile = *unusable;

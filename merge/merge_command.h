@@ -161,6 +161,10 @@ struct MergeOptions {
   std::filesystem::path basesFolder = BaseStore::defaultFolder();
 };
 
+// The engine a merge runs with: a dry run or a report needs the memory engine, which knows what each key
+// write changed, and takes it whatever the options ask for.
+MergeEngine engineFor(const MergeOptions& options);
+
 MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options = {},
                             FileAccess& files = diskFileAccess());
 

@@ -121,7 +121,8 @@ std::string refusalMessage(const MergeReport& report) {
              "was changed. Merge into a file in another folder.";
     case Refusal::NoBase:
       return "No base is kept for " + path +
-             ": it was never merged with --policy replace-all or keep-my-edits, or it was moved since. "
+             ": it was never merged with --policy " + policyName(MergePolicy::ReplaceAll) + " or " +
+             policyName(MergePolicy::KeepMyEdits) + ", or it was moved since. "
              "Nothing was changed. Name the newer list it last took its keys from with --base BASE.";
     case Refusal::OverBase:
       return "The merged list or its backup would replace the base " + path +
@@ -161,7 +162,8 @@ std::string conflictsMessage(const MergeReport& report) {
 
 std::string baseNotKeptMessage(const MergeReport& report, Audience audience) {
   const std::string nextMerge = audience == Audience::CommandLine
-                                    ? "a later --policy keep-my-edits merge of " + quotedPath(report.output) +
+                                    ? "a later --policy " + policyName(MergePolicy::KeepMyEdits) +
+                                          " merge of " + quotedPath(report.output) +
                                           " takes as its base could not be kept; that merge will need --base."
                                     : "a later merge of " + quotedPath(report.output) +
                                           " that keeps your own edits takes as its base could not be kept; "

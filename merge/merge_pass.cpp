@@ -3,6 +3,7 @@
 #include <array>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "ini/document/ini_document.h"
 #include "ini/text/case_fold.h"
@@ -193,6 +194,31 @@ bool statusSaysPlayable(std::string_view comment) {
     }
   }
   return playable;
+}
+
+constexpr std::pair<MergePolicy, std::string_view> kPolicyNames[] = {
+    {MergePolicy::ReplaceAll, "replace-all"},
+    {MergePolicy::KeepPlayable, "keep-playable"},
+    {MergePolicy::KeepExisting, "keep-existing"},
+    {MergePolicy::KeepMyEdits, "keep-my-edits"},
+};
+
+std::string policyName(MergePolicy policy) {
+  for (const auto& [named, name] : kPolicyNames) {
+    if (named == policy) {
+      return std::string(name);
+    }
+  }
+  return {};
+}
+
+std::optional<MergePolicy> policyNamed(std::string_view name) {
+  for (const auto& [policy, named] : kPolicyNames) {
+    if (named == name) {
+      return policy;
+    }
+  }
+  return std::nullopt;
 }
 
 PassResult runMergePass(LineReader& newKeys, KeyStore& output, MergePolicy policy,

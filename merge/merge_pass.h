@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,9 @@ enum class MergePolicy {
   KeepExisting,  // only keys that are missing or empty in the output are written
   KeepMyEdits,   // every change of the newer list since the base, except where the user changed the key
 };
+// The policies by the names that the command line takes and the messages use.
+std::string policyName(MergePolicy policy);
+std::optional<MergePolicy> policyNamed(std::string_view name);
 
 class ThreeWayMerge;
 

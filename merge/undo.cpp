@@ -71,7 +71,8 @@ UndoResult undoMerge(const fs::path& file, FileAccess& files, const fs::path& ba
                    (replacingOlder ? " (replacing an older one)." : ".");
   if (!BaseStore(basesFolder, files).restoreFromBackup(file)) {
     result.message +=
-        " The base kept for it could not be put back; a keep-my-edits merge of it needs --base.";
+        " The base kept for it could not be put back; a " + policyName(MergePolicy::KeepMyEdits) +
+        " merge of it needs --base.";
   }
   return result;
 }
