@@ -90,17 +90,12 @@ void copyBytes(char* target, const char* source, std::size_t size) {
 }
 
 // The pieces of a key line are mostly a few bytes long, for which a call to memcpy costs more than the copy:
-// up to eight bytes are copied as two overlapping 4-byte words or byte by byte.
+// up to eight bytes are copied as their end words or byte by byte.
 void copySmall(char* target, const char* source, std::size_t size) {
   if (size > 8) {
     std::memcpy(target, source, size);
   } else if (size >= 4) {
-    std::uint32_t first;
-    std::uint32_t last;
-    std::memcpy(&first, source, 4);
-    std::memcpy(&last, source + size - 4, 4);
-    std::memcpy(target, &first, 4);
-    std::memcpy(target + size - 4, &last, 4);
+    byte_search_detail::storeEnds(target, size, byte_search_detail::loadEnds(source, size));
   } else {
     for (std::size_t i = 0; i < size; ++i) {
       target[i] = source[i];

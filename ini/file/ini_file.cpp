@@ -1,9 +1,25 @@
 #include "ini/file/ini_file.h"
 
+#include <optional>
+
 #include "ini/file/retry_counter.h"
 #include "ini/text/ini_text.h"
 
 namespace ombrix {
+namespace {
+
+// The file's text as the text functions take it, read with the retries every call makes.
+std::optional<std::string> loadText(const std::filesystem::path& filename, FileAccess& files,
+                                    RetryCounter& retries) {
+  std::string text;
+  if (!retries.run([&] { return files.readAll(filename, text); })) {
+    return std::nullopt;
+  }
+  normaliseLoadedText(text);
+  return text;
+}
+
+}  // namespace
 
 std::string GetKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
                    std::string_view DefaultValue, FileAccess& files) {
@@ -11,12 +27,11 @@ std::string GetKey(const std::filesystem::path& filename, std::string_view secti
     return {};
   }
   RetryCounter retries;
-  std::string text;
-  if (!retries.run([&] { return files.readAll(filename, text); })) {
+  const std::optional<std::string> text = loadText(filename, files, retries);
+  if (!text) {
     return {};
   }
-  normaliseLoadedText(text);
-  std::string value = readKeyInText(text, section, KeyName);
+  std::string value = readKeyInText(*text, section, KeyName);
   return value.empty() ? std::string(DefaultValue) : value;
 }
 
@@ -25,12 +40,8 @@ bool HasSection(const std::filesystem::path& filename, std::string_view section,
     return false;
   }
   RetryCounter retries;
-  std::string text;
-  if (!retries.run([&] { return files.readAll(filename, text); })) {
-    return false;
-  }
-  normaliseLoadedText(text);
-  return findSectionBlock(text, section).has_value();
+  const std::optional<std::string> text = loadText(filename, files, retries);
+  return text && findSectionBlock(*text, section).has_value();
 }
 
 bool SaveKey(const std::filesystem::path& filename, std::string_view section, std::string_view KeyName,
@@ -39,13 +50,12 @@ bool SaveKey(const std::filesystem::path& filename, std::string_view section, st
     return true;
   }
   RetryCounter retries;
-  std::string text;
-  if (!retries.run([&] { return files.readAll(filename, text); })) {
+  std::optional<std::string> text = loadText(filename, files, retries);
+  if (!text) {
     return false;
   }
-  normaliseLoadedText(text);
-  saveKeyInText(text, section, KeyName, StrValue);
-  return retries.run([&] { return files.replaceContents(filename, text); });
+  saveKeyInText(*text, section, KeyName, StrValue);
+  return retries.run([&] { return files.replaceContents(filename, *text); });
 }
 
 }  // namespace ombrix

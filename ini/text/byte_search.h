@@ -34,6 +34,25 @@ inline std::uint64_t load(const char* at) {
   return word;
 }
 
+// The first and the last four bytes of a span of four to eight, which overlap where it is shorter than
+// eight: two loads instead of a loop over its bytes, and together they cover the whole span, so copying or
+// comparing both copies or compares it.
+struct EndWords {
+  std::uint32_t first;
+  std::uint32_t last;
+  bool operator==(const EndWords&) const = default;
+};
+inline EndWords loadEnds(const char* at, std::size_t size) {
+  EndWords words;
+  std::memcpy(&words.first, at, 4);
+  std::memcpy(&words.last, at + size - 4, 4);
+  return words;
+}
+inline void storeEnds(char* at, std::size_t size, EndWords words) {
+  std::memcpy(at, &words.first, 4);
+  std::memcpy(at + size - 4, &words.last, 4);
+}
+
 }  // namespace byte_search_detail
 
 // The first byte in [begin, end) equal to byte, or end.
@@ -87,11 +106,8 @@ namespace byte_search_detail {
 // whether any of them is a byte of some kind other than a space.
 inline std::uint64_t loadShort(const char* at, std::size_t size) {
   if (size >= 4) {
-    std::uint32_t first;
-    std::uint32_t last;
-    std::memcpy(&first, at, 4);
-    std::memcpy(&last, at + size - 4, 4);
-    return first | (std::uint64_t{last} << 32);
+    const EndWords words = loadEnds(at, size);
+    return words.first | (std::uint64_t{words.last} << 32);
   }
   constexpr std::uint64_t kSpaces = kOnes * ' ';
   if (size == 0) {

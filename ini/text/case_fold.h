@@ -68,12 +68,7 @@ inline bool sameBytes(const char* a, const char* b, std::size_t size) {
     return load(a + size - 8) == load(b + size - 8);
   }
   if (size >= 4) {
-    std::uint32_t words[4];
-    std::memcpy(&words[0], a, 4);
-    std::memcpy(&words[1], b, 4);
-    std::memcpy(&words[2], a + size - 4, 4);
-    std::memcpy(&words[3], b + size - 4, 4);
-    return words[0] == words[1] && words[2] == words[3];
+    return byte_search_detail::loadEnds(a, size) == byte_search_detail::loadEnds(b, size);
   }
   for (std::size_t i = 0; i < size; ++i) {
     if (a[i] != b[i]) {

@@ -87,6 +87,12 @@ TEST(ByteSearch, WordAtATimeSearchesAgreeWithPlainOnes) {
     ASSERT_EQ(special.lineBreak, rest.find_first_of("\r\n") != std::string_view::npos);
     ASSERT_EQ(special.bracket, rest.find_first_of("[]") != std::string_view::npos);
 
+    std::string twin(rest);
+    if (!twin.empty() && random() % 2 == 0) {
+      twin[random() % twin.size()] ^= 1;
+    }
+    ASSERT_EQ(sameBytes(rest.data(), twin.data(), rest.size()), rest == twin);
+
     const char* const end = rest.data() + rest.size();
     const std::size_t firstBracket = rest.find(']');
     ASSERT_EQ(findByte(rest.data(), end, ']'),
