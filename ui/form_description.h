@@ -138,9 +138,9 @@ inline std::vector<const Control*> controlsInTabOrder() {
   return order;
 }
 
-// The control of that name. Only names of the description are asked for; another name is a programming
-// error, refused at compile time where the name is a constant.
-constexpr const Control& control(std::string_view name) {
+// The control of that name, found while compiling: another name than those of the description does not
+// compile.
+consteval const Control& control(std::string_view name) {
   for (const Control& c : kControls) {
     if (c.name == name) {
       return c;

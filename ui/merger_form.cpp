@@ -1,6 +1,5 @@
 #include "ui/merger_form.h"
 
-#include "ini/file/file_checks.h"
 #include "ini/file/path_text.h"
 #include "merge/merge_command.h"
 #include "merge/change_report.h"
@@ -108,10 +107,6 @@ void formOmbrixMerger::filesDropped(int Index, const std::vector<std::string>& f
   if ((Index == 1 || Index == 2) && files.size() == 1) {
     controls_.setText(form::textBox(Index), files.front());
   }
-}
-
-bool formOmbrixMerger::FileHasContent(std::string_view path) const {
-  return fileHasContent(pathFromText(path));
 }
 
 MergePolicy formOmbrixMerger::selectedPolicy() const {

@@ -49,9 +49,6 @@ class formOmbrixMerger {
   // Files dragged from the file manager and dropped on path box Index: a single one fills the box.
   void filesDropped(int Index, const std::vector<std::string>& files);
 
-  // True when path names a file whose length can be read and is greater than 0.
-  bool FileHasContent(std::string_view path) const;
-
  private:
   class MergeHostAdapter;
 

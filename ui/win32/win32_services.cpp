@@ -130,8 +130,9 @@ std::string fromWide(std::wstring_view wide) {
 // 64-bit dialog refuses the 76 bytes of the 32-bit ANSI record. The name buffer holds kNameBufferLength
 // units and the NUL after them (nMaxFile 255).
 bool Win32FileDialogs::show(DialogFunction dialog, FileDialogRequest& request) {
+  constexpr std::size_t kFileUnits = kNameBufferLength + 1;  // the name and its NUL
   std::wstring file = wideOf(request.nameBuffer);
-  file.resize(kNameBufferLength + 1, L'\0');
+  file.resize(kFileUnits, L'\0');
   file[kNameBufferLength] = L'\0';
   std::wstring fileTitle(kNameBufferLength, L' ');
   fileTitle.push_back(L'\0');
@@ -146,7 +147,7 @@ bool Win32FileDialogs::show(DialogFunction dialog, FileDialogRequest& request) {
   record.lpstrFilter = filter.c_str();
   record.nFilterIndex = static_cast<DWORD>(request.filterIndex);
   record.lpstrFile = file.data();
-  record.nMaxFile = kNameBufferLength + 1;
+  record.nMaxFile = static_cast<DWORD>(kFileUnits);
   record.lpstrFileTitle = fileTitle.data();
   record.nMaxFileTitle = kNameBufferLength + 1;
   record.lpstrInitialDir = initialDir.c_str();

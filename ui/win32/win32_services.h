@@ -12,11 +12,15 @@
 #include <string>
 #include <string_view>
 
+#include "ui/form_description.h"
 #include "ui/window_services.h"
 
 namespace ombrix {
 
 std::wstring toWide(std::string_view utf8);
+
+// The class of the tool's window, by which a second start finds the first one's.
+inline constexpr wchar_t kWindowClass[] = L"OmbrixMergerWindow";
 std::string fromWide(std::wstring_view wide);
 
 // GetOpenFileNameW and GetSaveFileNameW, or stand-ins that a test hands in.
@@ -49,7 +53,8 @@ class Win32MessagePresenter final : public MessagePresenter {
 // keep their per-user settings.
 class RegistrySettings final : public SettingsStore {
  public:
-  explicit RegistrySettings(std::wstring root = L"Software\\VB and VBA Program Settings\\OmbrixMerger")
+  explicit RegistrySettings(std::wstring root = L"Software\\VB and VBA Program Settings\\" +
+                                                toWide(form::kSettingsApplication))
       : root_(std::move(root)) {}
   std::string read(std::string_view section, std::string_view key) override;
   void write(std::string_view section, std::string_view key, std::string_view value) override;
@@ -63,7 +68,7 @@ class RegistrySettings final : public SettingsStore {
 class MutexInstance final : public InstanceGuard {
  public:
   explicit MutexInstance(std::wstring name = L"Local\\OmbrixMerger.SingleInstance",
-                         std::wstring windowClass = L"OmbrixMergerWindow")
+                         std::wstring windowClass = kWindowClass)
       : name_(std::move(name)), windowClass_(std::move(windowClass)) {}
   ~MutexInstance() override;
   MutexInstance(const MutexInstance&) = delete;

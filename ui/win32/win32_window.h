@@ -18,8 +18,6 @@
 
 namespace ombrix {
 
-inline constexpr wchar_t kWindowClass[] = L"OmbrixMergerWindow";
-
 class Win32MergerWindow final : public FormControls {
  public:
   Win32MergerWindow(HINSTANCE instance, const WindowServices& services);
