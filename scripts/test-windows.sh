@@ -112,5 +112,5 @@ echo "On a console, paths and game names read right."
 mkdir "$work/programs"
 cp build/windows/ui/win32/ombrix-merger.exe "$work/programs/"
 DISPLAY=$OMBRIX_WINE_DISPLAY tests/ui/win32_window_e2e.sh "$work/programs/ombrix-merger.exe" \
-  build/windows/tests/win32_probe.exe build/ci/cli/ombrix-merge tests/data/sample
+  build/ci/cli/ombrix-merge tests/data/sample
 echo "Windows build: all tests passed"
