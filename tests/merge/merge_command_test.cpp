@@ -260,6 +260,12 @@ TEST(MergeMessages, FailuresAreWordedFromWhatReachedTheDisk) {
   report.failure = {FileErrorKind::InUse, EBUSY};
   EXPECT_EQ(failureMessage(report),
             "'Mine.ini' is open in another program. Close it and merge again. Nothing was written to 'Mine.ini'.");
+  // A pass that stopped early, and then the write of what it merged failed too: both are told.
+  report.failure = fileErrorFromErrno(ENOSPC);
+  report.passFailure = "a key could not be written";
+  EXPECT_EQ(failureMessage(report), "The merge stopped early: a key could not be written. Could not write the "
+                                    "merged list to 'Mine.ini': " + describeFileError(report.failure) +
+                                        ". Nothing was written to 'Mine.ini'.");
   EXPECT_EQ(unusableFileMessage({2, "b.ini", FileProblem::Empty}),
             "The file to be updated 'b.ini' is empty.");
   EXPECT_EQ(unusableFileMessage({3, "c.ini", FileProblem::Missing}), "The base 'c.ini' does not exist.");
