@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ini/document/header_index.h"
-#include "ini/document/text_arena.h"
+#include "ini/memory/name_index.h"
+#include "ini/memory/text_arena.h"
 #include "ini/text/case_fold.h"
 #include "merge/merge_command.h"
 
@@ -143,7 +143,7 @@ class SectionGroups {
   }
 
   std::uint32_t groupOf(const ChangeRecord& change) {
-    const std::uint64_t hash = HeaderIndex::hashOf(change.section);
+    const std::uint64_t hash = NameIndex::hashOf(change.section);
     for (const std::uint32_t group : index_.find(hash)) {
       if (equalsIgnoringCase(first_[group]->section, change.section)) {
         return group;
@@ -160,7 +160,7 @@ class SectionGroups {
   std::size_t size() const { return first_.size(); }
 
  private:
-  HeaderIndex index_;  // group numbers by the hash of the folded name
+  NameIndex index_;  // group numbers by the hash of the folded name
   std::vector<const ChangeRecord*, BlockAllocator<const ChangeRecord*>> first_;
 };
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "ini/document/key_change.h"
-#include "ini/document/text_arena.h"
+#include "ini/memory/text_arena.h"
 
 namespace ombrix {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "ini/document/header_index.h"
+#include "ini/memory/name_index.h"
 #include "ini/text/case_fold.h"
 #include "ini/text/encoding.h"
 #include "ini/text/header_text.h"
@@ -48,10 +48,10 @@ class NameLines {
   };
   // The entry of an equal name met before, or nothing after filing this one.
   const Entry* firstOrAdd(std::string_view name, std::size_t line) {
-    auto [place, added] = entries_.try_emplace(HeaderIndex::hashOf(name), Entry{name, line});
+    auto [place, added] = entries_.try_emplace(NameIndex::hashOf(name), Entry{name, line});
     return added || !equalsIgnoringCase(place->second.name, name) ? nullptr : &place->second;
   }
-  // hash: HeaderIndex::hashOf(name).
+  // hash: NameIndex::hashOf(name).
   Entry* find(std::uint64_t hash, std::string_view name) {
     const auto place = entries_.find(hash);
     return place != entries_.end() && equalsIgnoringCase(place->second.name, name) ? &place->second : nullptr;
@@ -92,7 +92,7 @@ void noteHeaderTexts(std::string_view bytes, NameLines& sections) {
       if (bracket + 1 == end || bracket[1] != '\r') {
         continue;
       }
-      HeaderIndex::BackwardHash hash;
+      NameIndex::BackwardHash hash;
       forEachNameOfHeaderText(
           lineStart, bracket,
           [&](const char* open) {
@@ -145,7 +145,7 @@ std::vector<ListFinding> checkList(std::string_view bytes) {
     previousLineEmpty = text.empty();
     if (isHeaderLine(text)) {
       const std::string_view name = text.substr(1, text.size() - 2);
-      const NameLines::Entry* section = sections.find(HeaderIndex::hashOf(name), name);
+      const NameLines::Entry* section = sections.find(NameIndex::hashOf(name), name);
       if (section != nullptr && section->line != number) {
         findings.push_back({number, "section " + quoted(name) + " appears again (first at line " +
                                         std::to_string(section->line) +

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "ini/document/text_arena.h"
+#include "ini/memory/text_arena.h"
 #include "ini/file/file_access.h"
 #include "ini/file/file_checks.h"
 #include "merge/base_store.h"

@@ -29,7 +29,7 @@ void BaseList::parse(std::string_view text) {
   const std::size_t sections = std::min({lineCount / 4, equalSigns, text.size() / sizeof(Section)}) + 1;
   keys_.reserve(std::min({equalSigns, lineCount, text.size() / sizeof(Key)}));
   sections_.reserve(sections);
-  sectionIndex_.reserve(std::min(sections, text.size() / HeaderIndex::kBytesPerName));
+  sectionIndex_.reserve(std::min(sections, text.size() / NameIndex::kBytesPerName));
   LineReader lines(text);
   std::string_view line;
   std::uint32_t section = sectionNumber({});  // the keys before the first header
@@ -90,11 +90,11 @@ std::optional<std::uint32_t> BaseList::findSection(std::string_view name, std::u
 
 // A name met for the first time is filed at once; only a hash filed before needs its names compared.
 std::uint32_t BaseList::sectionNumber(std::string_view name, bool inBase) {
-  if (sections_.size() >= HeaderIndex::kMostValues) {
+  if (sections_.size() >= NameIndex::kMostValues) {
     throw std::length_error("a base of more than two billion sections");
   }
   const auto number = static_cast<std::uint32_t>(sections_.size());
-  const std::uint64_t hash = HeaderIndex::hashOf(name);
+  const std::uint64_t hash = NameIndex::hashOf(name);
   if (!sectionIndex_.insert(hash, number)) {
     for (const std::uint32_t filed : sectionIndex_.find(hash)) {
       if (filed != number && equalsIgnoringCase(sections_[filed].name, name)) {
@@ -123,16 +123,16 @@ std::optional<std::uint32_t> BaseList::findBaseKey(std::uint32_t number, std::st
     return std::nullopt;
   }
   if (section.ownIndex < 0) {
-    HeaderIndex index;
+    NameIndex index;
     index.reserve(section.keyCount);
     for (std::uint32_t i = section.firstKey; i < section.firstKey + section.keyCount; ++i) {
-      index.insert(HeaderIndex::hashOf(keys_[i].key), i);
+      index.insert(NameIndex::hashOf(keys_[i].key), i);
     }
     section.ownIndex = static_cast<std::int32_t>(keyIndexes_.size());
     keyIndexes_.push_back(std::move(index));
   }
   const std::span<const std::uint32_t> candidates =
-      keyIndexes_[static_cast<std::size_t>(section.ownIndex)].find(HeaderIndex::hashOf(key));
+      keyIndexes_[static_cast<std::size_t>(section.ownIndex)].find(NameIndex::hashOf(key));
   for (auto i = candidates.rbegin(); i != candidates.rend(); ++i) {  // from the last line back
     if (equalsIgnoringCase(keys_[*i].key, key)) {
       return *i;
@@ -142,7 +142,7 @@ std::optional<std::uint32_t> BaseList::findBaseKey(std::uint32_t number, std::st
 }
 
 std::uint64_t BaseList::addedKeyHash(std::uint32_t section, std::string_view key) const {
-  return (sections_[section].hash * 0x9E3779B97F4A7C15ULL) ^ HeaderIndex::hashOf(key);
+  return (sections_[section].hash * 0x9E3779B97F4A7C15ULL) ^ NameIndex::hashOf(key);
 }
 
 std::optional<std::uint32_t> BaseList::findAddedKey(std::uint32_t section, std::string_view key) const {
@@ -170,7 +170,7 @@ BaseList::SectionRef BaseList::enterSection(std::string_view section) {
   if (next < sections_.size() && equalsIgnoringCase(sections_[next].name, section)) {
     found = next;
   } else {
-    found = findSection(section, HeaderIndex::hashOf(section));
+    found = findSection(section, NameIndex::hashOf(section));
   }
   if (!found) {
     return {};

@@ -19,8 +19,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "ini/document/header_index.h"
-#include "ini/document/text_arena.h"
+#include "ini/memory/name_index.h"
+#include "ini/memory/text_arena.h"
 #include "ini/file/key_store.h"
 
 namespace ombrix {
@@ -93,12 +93,12 @@ class BaseList {
 
   // In large blocks: a base of fifty thousand games is read in a few page faults instead of thousands.
   std::vector<Section, BlockAllocator<Section>> sections_;
-  HeaderIndex sectionIndex_;  // section numbers by the hash of the folded name
+  NameIndex sectionIndex_;  // section numbers by the hash of the folded name
   std::uint32_t lastEntered_ = 0;
   std::vector<Key, BlockAllocator<Key>> keys_;  // grouped by section
-  std::vector<HeaderIndex> keyIndexes_;  // of the sections of many keys: positions by the hash of the key
+  std::vector<NameIndex> keyIndexes_;  // of the sections of many keys: positions by the hash of the key
   std::vector<Key> added_;               // keys the pass wrote that the base has not
-  HeaderIndex addedIndex_;               // their numbers by the hash of the folded section and key
+  NameIndex addedIndex_;               // their numbers by the hash of the folded section and key
   TextArena written_;                    // the texts of what the pass wrote
 };
 

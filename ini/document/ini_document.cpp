@@ -112,11 +112,11 @@ char* copyPieces(char* target, std::initializer_list<std::string_view> pieces) {
 }
 
 // Calls visit(hash, leading) for every name that the header text whose "]" stands at bracket (a CR follows
-// it) can stand for, by the rule of header_text.h. hash is HeaderIndex::hashOf(name), built as the walk goes
+// it) can stand for, by the rule of header_text.h. hash is NameIndex::hashOf(name), built as the walk goes
 // back; leading says that the "[" is at begin, where the paragraph starts.
 template <typename Visit>
 void forEachNameOfHeader(const char* begin, const char* bracket, Visit visit) {
-  HeaderIndex::BackwardHash hash;
+  NameIndex::BackwardHash hash;
   forEachNameOfHeaderText(
       begin, bracket, [&](const char* open) { visit(hash.value(), open == begin); },
       [&](char byte) { hash.add(byte); });
@@ -356,7 +356,7 @@ std::optional<IniDocument::HeaderPlace> IniDocument::searchHeader(std::string_vi
   }
   // The first loaded holder is certain; edited paragraphs are filed by hash and confirmed in their text.
   const std::uint32_t loadedHolder = loadedHeaders_.firstHolder(section);
-  const std::span<const std::uint32_t> edited = headerIndex_.find(HeaderIndex::hashOf(section));
+  const std::span<const std::uint32_t> edited = headerIndex_.find(NameIndex::hashOf(section));
   scratchHeader_.resize(section.size() + 3);
   scratchHeader_.front() = '[';
   section.copy(scratchHeader_.data() + 1, section.size());
@@ -626,7 +626,7 @@ std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const Heade
     const Named& named = lookahead_[(lookaheadCount_ - kLookaheadDistance - 1) % lookahead_.size()];
     const std::span<const std::uint32_t> holders = keys->chunks.find(
         lookaheadKeys_ == keys && named.key == key.data() ? named.hash
-                                                          : HeaderIndex::hashOf(key.substr(0, key.find('='))));
+                                                          : NameIndex::hashOf(key.substr(0, key.find('='))));
     for (auto chunk = std::lower_bound(holders.begin(), holders.end(), place.paragraph);
          chunk != holders.end(); ++chunk) {
       if (const std::optional<KeyLinePlace> found = in(*chunk)) {
@@ -665,7 +665,7 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
   for (std::size_t paragraph = first; paragraph <= place.runLast; ++paragraph) {
     runBytes += paragraphs_[paragraph].size;
   }
-  keys.chunks.reserve(runBytes / HeaderIndex::kBytesPerName);
+  keys.chunks.reserve(runBytes / NameIndex::kBytesPerName);
   // Filed a batch at a time, with the slots of the batch fetched ahead: most of the cost is waiting for them.
   struct Line {
     std::uint64_t hash;
@@ -689,7 +689,7 @@ IniDocument::RunKeys* IniDocument::keysOfRun(const HeaderPlace& place) const {
       const std::string_view text = content.substr(line, lineEnd - line);
       const std::size_t equals = text.find('=');
       if (equals != npos && !holdsLineBreakByte(text.substr(0, equals))) {
-        batch.push_back({HeaderIndex::hashOf(text.substr(0, equals)), static_cast<std::uint32_t>(paragraph),
+        batch.push_back({NameIndex::hashOf(text.substr(0, equals)), static_cast<std::uint32_t>(paragraph),
                          text.substr(0, equals)});
       }
       line = lineEnd + kCrLf.size();
@@ -723,7 +723,7 @@ void IniDocument::prefetchKey(std::string_view key) const {
   if (lookaheadKeys_ == nullptr) {
     return;
   }
-  const std::uint64_t hash = HeaderIndex::hashOf(key);
+  const std::uint64_t hash = NameIndex::hashOf(key);
   lookaheadKeys_->chunks.prefetch(hash);
   constexpr std::size_t kHalfway = kLookaheadDistance / 2;
   if (lookaheadCount_ >= kHalfway) {
@@ -773,7 +773,7 @@ void IniDocument::noteKeyLine(const HeaderPlace& place, std::size_t paragraph, s
     return;
   }
   const std::string_view name = key.substr(0, key.find('='));
-  const std::uint64_t hash = HeaderIndex::hashOf(name);
+  const std::uint64_t hash = NameIndex::hashOf(name);
   if (added) {
     fileKeyName(run->second, hash, static_cast<std::uint32_t>(paragraph), name);
     return;

@@ -35,10 +35,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "ini/document/header_index.h"
+#include "ini/memory/name_index.h"
 #include "ini/document/key_change.h"
 #include "ini/document/loaded_headers.h"
-#include "ini/document/text_arena.h"
+#include "ini/memory/text_arena.h"
 #include "ini/text/byte_search.h"
 
 namespace ombrix {
@@ -84,7 +84,7 @@ class IniDocument {
   // How many paragraphs the index names for a section: a lookup that the next paragraph does not answer
   // searches these, and no more.
   std::size_t paragraphsNamedFor(std::string_view section) const {
-    return loadedHeaders_.holderCount(section) + headerIndex_.find(HeaderIndex::hashOf(section)).size();
+    return loadedHeaders_.holderCount(section) + headerIndex_.find(NameIndex::hashOf(section)).size();
   }
 
  private:
@@ -119,7 +119,7 @@ class IniDocument {
   // the hash of the name, letter case folded, kept as the headers are; and whether two lines of the run may
   // begin with the same name (once true, it stays true when one of them goes).
   struct RunKeys {
-    HeaderIndex chunks;
+    NameIndex chunks;
     bool namesRepeat = false;
   };
 
@@ -186,7 +186,7 @@ class IniDocument {
   mutable std::unordered_map<std::uint32_t, RunKeys> runKeys_;  // by the run's last chunk, once searched
   LoadedHeaders loadedHeaders_;
   std::size_t loadedParagraphs_ = 0;
-  HeaderIndex headerIndex_;
+  NameIndex headerIndex_;
   std::optional<std::string> wholeText_;
 
   // The header found last, since the keys of a section come one after another.

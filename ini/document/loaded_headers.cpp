@@ -234,7 +234,7 @@ void LoadedHeaders::retire(std::uint32_t paragraph) {
 // A leading line is the first holder of its name when no name filed before it has the hash of its key and
 // no sorted line before it holds the name.
 void LoadedHeaders::fileNames(std::size_t textSize, std::vector<std::uint32_t>& firstLeading) {
-  names_.reserve(std::min(filed_.size() * kMostFiledNames, textSize / HeaderIndex::kBytesPerName));
+  names_.reserve(std::min(filed_.size() * kMostFiledNames, textSize / NameIndex::kBytesPerName));
   struct Name {
     std::uint64_t hash;
     std::uint32_t line;
@@ -277,7 +277,7 @@ std::vector<std::uint32_t> LoadedHeaders::firstLeadingParagraphs(std::size_t tex
   sortEntries();
   buildMinima();
   firstOfRun_.assign(entries_.size(), kNone);
-  runStarts_.reserve(std::min(entries_.size(), textSize / HeaderIndex::kBytesPerName));
+  runStarts_.reserve(std::min(entries_.size(), textSize / NameIndex::kBytesPerName));
   std::vector<std::uint32_t> paragraphs;
   for (std::size_t run = 0; run < entries_.size();) {
     const std::string_view key = keyOf(run);

@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ini/document/header_index.h"
-#include "ini/document/text_arena.h"
+#include "ini/memory/name_index.h"
+#include "ini/memory/text_arena.h"
 
 namespace ombrix {
 
@@ -89,14 +89,14 @@ class LoadedHeaders {
 
   std::vector<char, BlockAllocator<char>> keys_;
   std::vector<Entry, BlockAllocator<Entry>> filed_;    // lines of few names, in the order of the text
-  HeaderIndex names_;                                   // numbers in filed_ by the hash of each name's key
+  NameIndex names_;                                   // numbers in filed_ by the hash of each name's key
   std::vector<Entry, BlockAllocator<Entry>> entries_;  // lines of more names, sorted by key once finished
   // A tree of minima over the sorted entries: minima_[size + i] is entry i, every other node the one of its
   // two children with the earlier paragraph. A retired entry is replaced by entries_.size(), no paragraph.
   mutable std::vector<std::uint32_t, BlockAllocator<std::uint32_t>> minima_;
   // The first sorted position of each key, by its hash, and there the first paragraph holding its name: a
   // name that a line's whole header text stands for, as most names looked for are, is found without a search.
-  HeaderIndex runStarts_;
+  NameIndex runStarts_;
   std::vector<std::uint32_t, BlockAllocator<std::uint32_t>> firstOfRun_;
   std::vector<bool> retired_;
   mutable std::string scratchKey_;

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "ini/document/text_arena.h"
+#include "ini/memory/text_arena.h"
 #include "ini/file/file_checks.h"
 #include "ini/file/file_faults.h"
 

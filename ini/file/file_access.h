@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "ini/document/text_arena.h"
+#include "ini/memory/text_arena.h"
 #include "ini/file/file_error.h"
 
 namespace ombrix {

@@ -1,4 +1,4 @@
-#include "ini/document/header_index.h"
+#include "ini/memory/name_index.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -8,12 +8,12 @@
 namespace ombrix {
 
 // FNV-1a over the folded bytes, last byte first.
-void HeaderIndex::BackwardHash::add(char byte) {
+void NameIndex::BackwardHash::add(char byte) {
   hash_ ^= foldCase(static_cast<unsigned char>(byte));
   hash_ *= 1099511628211ULL;
 }
 
-std::uint64_t HeaderIndex::hashOf(std::string_view name) {
+std::uint64_t NameIndex::hashOf(std::string_view name) {
   BackwardHash hash;
   for (auto c = name.rbegin(); c != name.rend(); ++c) {
     hash.add(*c);
@@ -21,7 +21,7 @@ std::uint64_t HeaderIndex::hashOf(std::string_view name) {
   return hash.value();
 }
 
-void HeaderIndex::reserve(std::size_t names) {
+void NameIndex::reserve(std::size_t names) {
   std::size_t capacity = 16;
   while (capacity < 2 * names) {
     capacity *= 2;
@@ -40,11 +40,11 @@ void HeaderIndex::reserve(std::size_t names) {
 }
 
 // The multiplication spreads FNV's weak low bits over the top ones.
-std::uint32_t HeaderIndex::tagOf(std::uint64_t hash) {
+std::uint32_t NameIndex::tagOf(std::uint64_t hash) {
   return static_cast<std::uint32_t>((hash * 0x9E3779B97F4A7C15ULL) >> 32);
 }
 
-void HeaderIndex::prefetch([[maybe_unused]] std::uint64_t hash) const {
+void NameIndex::prefetch([[maybe_unused]] std::uint64_t hash) const {
 #if defined(__GNUC__) || defined(__clang__)
   if (!slots_.empty()) {
     __builtin_prefetch(&slots_[firstSlotOf(tagOf(hash))]);
@@ -52,7 +52,7 @@ void HeaderIndex::prefetch([[maybe_unused]] std::uint64_t hash) const {
 #endif
 }
 
-std::size_t HeaderIndex::slotOf(std::uint32_t tag) const {
+std::size_t NameIndex::slotOf(std::uint32_t tag) const {
   const std::size_t mask = slots_.size() - 1;
   std::size_t slot = firstSlotOf(tag);
   while (slots_[slot].value != kFree && slots_[slot].tag != tag) {
@@ -61,13 +61,13 @@ std::size_t HeaderIndex::slotOf(std::uint32_t tag) const {
   return slot;
 }
 
-void HeaderIndex::growIfFull() {
+void NameIndex::growIfFull() {
   if (2 * (used_ + 1) > slots_.size()) {
     reserve(std::max<std::size_t>(2 * (used_ + 1), 8));
   }
 }
 
-bool HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
+bool NameIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
   if (paragraph >= kMostValues) {
     throw std::length_error("more than two billion entries in one index");
   }
@@ -98,7 +98,7 @@ bool HeaderIndex::insert(std::uint64_t hash, std::uint32_t paragraph) {
 }
 
 // An emptied slot stays taken, so that the probe sequences of other hashes are not broken.
-void HeaderIndex::erase(std::uint64_t hash, std::uint32_t paragraph) {
+void NameIndex::erase(std::uint64_t hash, std::uint32_t paragraph) {
   if (slots_.empty()) {
     return;
   }
@@ -118,7 +118,7 @@ void HeaderIndex::erase(std::uint64_t hash, std::uint32_t paragraph) {
   }
 }
 
-std::span<const std::uint32_t> HeaderIndex::find(std::uint64_t hash) const {
+std::span<const std::uint32_t> NameIndex::find(std::uint64_t hash) const {
   if (slots_.empty()) {
     return {};
   }
@@ -132,7 +132,7 @@ std::span<const std::uint32_t> HeaderIndex::find(std::uint64_t hash) const {
   return lists_[slot.value - kList];
 }
 
-void HeaderIndex::clear() {
+void NameIndex::clear() {
   slots_.clear();
   lists_.clear();
   used_ = 0;

@@ -1,4 +1,4 @@
-#include "ini/document/text_arena.h"
+#include "ini/memory/text_arena.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,11 @@
 #pragma once
 
-// Which paragraphs of a document hold the header text of a name, filed by a hash of the folded name.
-// Different names may share a hash: the index holds every paragraph that holds a name, and perhaps a few
-// more, so callers confirm a match in the text. Open addressing with 8-byte slots keeps a lookup to one
-// cache line and the index of 100,000 names to 2 MB, which matters with tens of thousands of games.
+// Numbers filed under names, by a hash of the name with its letter case folded: the paragraphs of a document
+// that hold a header text of a name, the chunks of a large section that hold a key, the sections of a base,
+// the groups of a change report (the index calls each number a paragraph, after its first use). Different
+// names may share a hash: the index holds every number filed under a name, and perhaps a few more, so
+// callers confirm a match in the text. Open addressing with 8-byte slots keeps a lookup to one cache line
+// and the index of 100,000 names to 2 MB, which matters with tens of thousands of games.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "ini/document/text_arena.h"
+#include "ini/memory/text_arena.h"
 
 namespace ombrix {
 
-class HeaderIndex {
+class NameIndex {
  public:
   // The hash of a name with its letter case folded, so that names equal without regard to case share it.
   // It is taken from the name's last byte to its first: a header text is read back from its "]", and every
