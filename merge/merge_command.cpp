@@ -332,9 +332,10 @@ MergeEngine engineFor(const MergeOptions& options) {
   return options.dryRun || options.collectChanges ? MergeEngine::Memory : options.engine;
 }
 
-MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options,
-                            FileAccess& files) {
-  const MergeEngine engine = engineFor(options);
+namespace {
+
+// A merge that cannot start: a path that names no file with content, or a refusal that needs no output.
+std::optional<MergeReport> cannotStart(const MergeRequest& request) {
   if (const std::optional<UnusableFile> unusable = firstUnusable(request)) {
     MergeReport report = endedWith(MergeOutcome::NeedsFile);
     report.unusableFile = *unusable;
@@ -343,21 +344,61 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   if (const Refused why = refusalBeforeOutput(request); why.refusal != Refusal::None) {
     return refused(why);
   }
+  return std::nullopt;
+}
+
+// The base of keep-my-edits: the one given, else the one kept for the list. False when there is none.
+bool findBase(MergeReport& report, const MergeRequest& request, const BaseStore& bases) {
+  if (request.policy != MergePolicy::KeepMyEdits) {
+    return true;
+  }
+  report.preferNew = request.preferNew;
+  report.base = request.base;
+  if (report.base.empty()) {
+    const std::optional<fs::path> remembered = bases.baseOf(request.fileToUpdate);
+    if (!remembered) {
+      return false;
+    }
+    report.base = *remembered;
+    report.baseRemembered = true;
+  }
+  return true;
+}
+
+// After the pass: the reference engine's writes go to the disk at once, the memory engine writes the merged
+// list, also after a failure (the keys merged so far are kept); the report says what reached the disk.
+void writeMergedList(MergeReport& report, KeyStore& store, MergeEngine engine, FileAccess& files) {
+  if (engine == MergeEngine::File) {
+    files.setFlushEachWrite(true);
+    if (RetryCounter retries; !retries.run([&] { return files.flush(report.output); })) {
+      failedAt(report, FailedStep::WriteOutput, report.output, files.lastError());
+    }
+  }
+  if (report.outcome == MergeOutcome::Failed) {
+    report.written = Written::CountedLines;
+  }
+  if (!store.finish()) {
+    failedAt(report, FailedStep::WriteOutput, report.output, files.lastError());
+    report.written = engine == MergeEngine::File ? Written::CountedLines : Written::Nothing;
+    if (report.written == Written::Nothing) {
+      report.changeCount = 0;  // none of the lines counted reached the disk
+    }
+  }
+}
+
+}  // namespace
+
+MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const MergeOptions& options,
+                            FileAccess& files) {
+  if (std::optional<MergeReport> report = cannotStart(request)) {
+    return std::move(*report);
+  }
   files.startMerge();
   BaseStore bases(options.basesFolder, files);
   MergeReport report;
   report.newKeys = request.newKeys;
-  if (request.policy == MergePolicy::KeepMyEdits) {
-    report.preferNew = request.preferNew;
-    report.base = request.base;
-    if (report.base.empty()) {
-      const std::optional<fs::path> remembered = bases.baseOf(request.fileToUpdate);
-      if (!remembered) {
-        return refused({Refusal::NoBase, request.fileToUpdate});
-      }
-      report.base = *remembered;
-      report.baseRemembered = true;
-    }
+  if (!findBase(report, request, bases)) {
+    return refused({Refusal::NoBase, request.fileToUpdate});
   }
   if (options.dryRun) {
     return dryRun(host, request, std::move(report), files);
@@ -377,6 +418,7 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
     return refused({Refusal::MergeRunning, report.output}, report.output);
   }
 
+  const MergeEngine engine = engineFor(options);
   Base base;
   std::ifstream newKeysFile;
   if (!openNewKeys(report, request.newKeys, newKeysFile, files) || !loadBase(report, request, base, files) ||
@@ -392,37 +434,16 @@ MergeReport runMergeCommand(const MergeRequest& request, MergeHost& host, const 
   }
 
   // The list will hold the new keys' values except the user's own: they are its base once it is written.
-  const bool takesBase =
-      request.policy == MergePolicy::ReplaceAll || request.policy == MergePolicy::KeepMyEdits;
   std::optional<NextBase> nextBase;
-  if (takesBase) {
+  if (request.policy == MergePolicy::ReplaceAll || request.policy == MergePolicy::KeepMyEdits) {
     nextBase.emplace(options.basesFolder, files, report.output, request.newKeys);
   }
   // The reference engine writes the output once per key: each write stays atomic, and the output goes to
   // the disk once, at the end, instead of once per key.
-  if (engine == MergeEngine::File) {
-    files.setFlushEachWrite(false);
-  }
+  files.setFlushEachWrite(engine != MergeEngine::File);
   runPassInto(report, host, request.policy, *store, newKeysFile,
               options.collectChanges ? recorderInto(report, request.newKeys) : ChangeSink(), base, files);
-  if (engine == MergeEngine::File) {
-    files.setFlushEachWrite(true);
-    if (RetryCounter retries; !retries.run([&] { return files.flush(report.output); })) {
-      failedAt(report, FailedStep::WriteOutput, report.output, files.lastError());
-      report.written = Written::CountedLines;
-    }
-  }
-  if (report.outcome == MergeOutcome::Failed) {
-    report.written = Written::CountedLines;
-  }
-  // Also after a failure: the keys merged so far are kept.
-  if (!store->finish()) {
-    failedAt(report, FailedStep::WriteOutput, report.output, files.lastError());
-    report.written = engine == MergeEngine::File ? Written::CountedLines : Written::Nothing;
-    if (report.written == Written::Nothing) {
-      report.changeCount = 0;  // none of the lines counted reached the disk
-    }
-  }
+  writeMergedList(report, *store, engine, files);
   if (report.outcome == MergeOutcome::Merged && nextBase && !nextBase->keep(bases)) {
     report.baseNotKept = true;
   }
