@@ -15,7 +15,6 @@
 #include "cli/cli_app.h"
 #include "engine_merge.h"
 #include "ini/file/path_text.h"
-#include "merge/output_lock.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -122,31 +121,6 @@ std::pair<int, std::string> runProgram(const std::string& prefix, const std::str
     output += static_cast<char>(c);
   }
   return {pclose(pipe), output};
-}
-
-// Two merges into one list, the first naming it another way: the second waits a few seconds for the first,
-// then refuses and writes nothing.
-TEST_F(Cli, ASecondMergeIntoTheSameListWaitsThenRefuses) {
-  const std::string files = "'" + newKeys + "' '" + mine + "'";
-  {
-    const std::unique_ptr<OutputLock> firstMerge =
-        OutputLock::acquire(dir.path() / "." / "Mine.ini", std::chrono::milliseconds(0));
-    ASSERT_NE(firstMerge, nullptr);
-    const auto second = runProgram("", files);
-    EXPECT_NE(second.first, 0);
-    EXPECT_THAT(second.second, HasSubstr("Another merge is writing '" + mine + "'"));
-    EXPECT_EQ(readFile(mine), readFile(kSample / "file_to_update.ini"));
-  }
-  EXPECT_EQ(runProgram("", files).first, 0) << "the lock ends with the merge that held it";
-}
-
-// A merge whose base cannot be kept, since the data folder is a file, is complete and says so.
-TEST_F(Cli, SaysWhenTheBaseOfAMergeCannotBeKept) {
-  const auto merged = runProgram("OMBRIX_MERGER_DATA='" + dir.file("data", "").string() + "' ",
-                                 "--policy replace-all '" + newKeys + "' '" + mine + "'");
-  EXPECT_EQ(merged.first, 0);
-  EXPECT_THAT(merged.second, HasSubstr("could not be kept; that merge will need --base."));
-  EXPECT_EQ(readFile(mine), readFile(kSample / "expected-replace-all.ini"));
 }
 
 // As a user who may not write the list (though it has write bits) nor make files in its folder: both are

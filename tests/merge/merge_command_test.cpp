@@ -1,11 +1,13 @@
 #include "merge/merge_command.h"
 
 #include <functional>
+#include <future>
 #include <map>
 
 #include "file_fakes.h"
 #include "ini/file/ini_file.h"
 #include "merge/merge_messages.h"
+#include "merge/output_lock.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -30,14 +32,43 @@ const std::string kUserList = crlf("[G1]|Comment=Unplayable|Speed=1||");
 const std::string kNewList = crlf("[G1]|Speed=2|[G2]|Speed=3|");
 const std::string kMerged = crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||");
 
+// Another merge's lock of file, held on a thread of its own (a merge's own thread may take its lock again)
+// until this ends.
+class OtherMerge {
+ public:
+  explicit OtherMerge(const fs::path& file)
+      : holder_(std::async(std::launch::async, [file, this] {
+          const auto lock = OutputLock::acquire(file, std::chrono::milliseconds(0));
+          taken_.set_value();
+          release_.get_future().wait();
+        })) {
+    taken_.get_future().wait();
+  }
+  ~OtherMerge() {
+    release_.set_value();
+    holder_.wait();
+  }
+
+ private:
+  std::promise<void> taken_;
+  std::promise<void> release_;
+  std::future<void> holder_;
+};
+
 // The two lists in a folder of their own, merged in place unless a test chooses another output.
 struct TwoLists {
   TempDir dir;
   FakeHost host;
   MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
 
-  TwoLists() { host.outputChoice = request.fileToUpdate; }
-  MergeReport merge() { return runMergeCommand(request, host); }
+  MergeOptions options;
+  std::optional<OtherMerge> otherMerge;
+
+  TwoLists() {
+    host.outputChoice = request.fileToUpdate;
+    options.waitForOtherMerge = std::chrono::milliseconds(0);
+  }
+  MergeReport merge() { return runMergeCommand(request, host, options); }
 };
 
 class MergeCommand : public testing::Test, protected TwoLists {};
@@ -143,6 +174,8 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
        [](auto& s) { s.request.policy = MergePolicy::KeepMyEdits; }},
       {"output in no folder", Refusal::FolderRefusesFiles,
        [](auto& s) { s.host.outputChoice = s.dir / "none" / "out.ini"; }},
+      {"a list that another merge writes, named another way", Refusal::MergeRunning,
+       [](auto& s) { s.otherMerge.emplace(s.dir.path() / "." / "Mine.INI"); }},
   };
   for (const auto& c : cases) {
     TwoLists s;

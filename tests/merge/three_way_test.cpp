@@ -159,6 +159,16 @@ TEST_F(Bases, OnlyACompletedMergeThatTookEveryNewValueKeepsOne) {
   }
 }
 
+// A merge whose base cannot be kept (the folder is a file) is complete, and says so.
+TEST_F(Bases, AMergeWhoseBaseCannotBeKeptIsComplete) {
+  basesFolder = dir.file("data", "");
+  const fs::path list = dir.file("list.ini", kMine);
+  const MergeReport report = merge(kNewer, list, MergePolicy::ReplaceAll, list);
+  EXPECT_EQ(report.outcome, MergeOutcome::Merged);
+  EXPECT_TRUE(report.baseNotKept);
+  EXPECT_EQ(readFile(list), crlf("[G]|Speed=2|||"));
+}
+
 TEST_F(Bases, AGivenBaseComesBeforeTheKeptOne) {
   const fs::path list = dir.file("list.ini", kMine);
   ASSERT_EQ(merge(kNewer, list, MergePolicy::ReplaceAll, list).outcome, MergeOutcome::Merged);
