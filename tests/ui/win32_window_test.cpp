@@ -157,8 +157,8 @@ TEST_F(Win32Window, MovedToAMonitorOfAnotherDpiItScalesItsLayout) {
                reinterpret_cast<LPARAM>(&suggested));
   EXPECT_EQ(window.window().dpi(), 144);
   EXPECT_EQ(window.clientArea(), form::pixels(form::kClientTwips, 144));
-  for (const char* name : {"Command1", "Option3"}) {
-    EXPECT_EQ(window.placeOf(name), form::pixels(form::control(name).twips, 144)) << name;
+  for (const form::Control* control : {&form::control("Command1"), &form::control("Option3")}) {
+    EXPECT_EQ(window.placeOf(control->name), form::pixels(control->twips, 144)) << control->name;
   }
 }
 
