@@ -622,18 +622,27 @@ std::optional<IniDocument::KeyLinePlace> IniDocument::findKeyInBlock(const Heade
         return next;
       }
     }
-    // Where the lookahead runs, the pass has named this key and the kLookaheadDistance keys after it.
+    auto inHoldersOf = [&](std::uint64_t hash) -> std::optional<KeyLinePlace> {
+      const std::span<const std::uint32_t> holders = keys->chunks.find(hash);
+      for (auto chunk = std::lower_bound(holders.begin(), holders.end(), place.paragraph);
+           chunk != holders.end(); ++chunk) {
+        if (const std::optional<KeyLinePlace> found = in(*chunk)) {
+          return found;
+        }
+      }
+      return std::nullopt;
+    };
+    // Where the lookahead runs, the pass has named this key and the kLookaheadDistance keys after it, so
+    // its hash is known. The bytes named may have been another key's, if the reader filled its buffer
+    // anew since: where no name repeats, a line found is the key's only one, and a key not found is
+    // looked up again by its own hash.
     const Named& named = lookahead_[(lookaheadCount_ - kLookaheadDistance - 1) % lookahead_.size()];
-    const std::span<const std::uint32_t> holders = keys->chunks.find(
-        lookaheadKeys_ == keys && named.key == key.data() ? named.hash
-                                                          : NameIndex::hashOf(key.substr(0, key.find('='))));
-    for (auto chunk = std::lower_bound(holders.begin(), holders.end(), place.paragraph);
-         chunk != holders.end(); ++chunk) {
-      if (const std::optional<KeyLinePlace> found = in(*chunk)) {
+    if (lookaheadKeys_ == keys && named.key == key.data() && !keys->namesRepeat) {
+      if (const std::optional<KeyLinePlace> found = inHoldersOf(named.hash)) {
         return found;
       }
     }
-    return std::nullopt;
+    return inHoldersOf(NameIndex::hashOf(key.substr(0, key.find('='))));
   }
   for (std::size_t paragraph = place.paragraph; paragraph <= place.runLast; ++paragraph) {
     if (const std::optional<KeyLinePlace> found = in(paragraph)) {
