@@ -1,75 +1,20 @@
 #include "merge/merge_command.h"
 
 #include <functional>
-#include <future>
 #include <map>
 
 #include "file_fakes.h"
 #include "ini/file/ini_file.h"
+#include "merge/merge_fixture.h"
 #include "merge/merge_messages.h"
-#include "merge/output_lock.h"
-#include "test_support.h"
 
 namespace ombrix {
 namespace {
 
-// A host that answers the output question from a fixed path and records what the command asked of it.
-class FakeHost final : public MergeHost {
- public:
-  fs::path outputChoice;
-  std::vector<std::string> events;
-  int progressLines = 0;
-
-  fs::path askOutputPath(const fs::path& proposed) override {
-    events.push_back("save dialog proposing " + proposed.filename().string());
-    return outputChoice;
-  }
-  void showProgress(std::string_view) override { ++progressLines; }
-  void endProgress() override { events.emplace_back("progress ended"); }
-};
-
-const std::string kUserList = crlf("[G1]|Comment=Unplayable|Speed=1||");
-const std::string kNewList = crlf("[G1]|Speed=2|[G2]|Speed=3|");
-const std::string kMerged = crlf("[G1]|Comment=Unplayable|Speed=2||||[G2]|Speed=3||");
-
-// Another merge's lock of file, held on a thread of its own (a merge's own thread may take its lock again)
-// until this ends.
-class OtherMerge {
- public:
-  explicit OtherMerge(const fs::path& file)
-      : holder_(std::async(std::launch::async, [file, this] {
-          const auto lock = OutputLock::acquire(file, std::chrono::milliseconds(0));
-          taken_.set_value();
-          release_.get_future().wait();
-        })) {
-    taken_.get_future().wait();
-  }
-  ~OtherMerge() {
-    release_.set_value();
-    holder_.wait();
-  }
-
- private:
-  std::promise<void> taken_;
-  std::promise<void> release_;
-  std::future<void> holder_;
-};
-
-// The two lists in a folder of their own, merged in place unless a test chooses another output.
-struct TwoLists {
-  TempDir dir;
-  FakeHost host;
-  MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
-
-  MergeOptions options;
-  std::optional<OtherMerge> otherMerge;
-
-  TwoLists() {
-    host.outputChoice = request.fileToUpdate;
-    options.waitForOtherMerge = std::chrono::milliseconds(0);
-  }
-  MergeReport merge() { return runMergeCommand(request, host, options); }
-};
+using test::kMerged;
+using test::kNewList;
+using test::kUserList;
+using test::TwoLists;
 
 class MergeCommand : public testing::Test, protected TwoLists {};
 
@@ -92,16 +37,17 @@ TEST_F(MergeCommand, CopiesToANewOutputOrMergesInPlaceAfterACompleteBackup) {
   EXPECT_EQ(report.backup, dir.path() / "." / "Mine.bak");
 }
 
-// On a file system that tells letter case apart (Linux) NEW.ini is another file; on one that does not
-// (Windows) it is new.ini itself, and merging it with itself is refused.
+// On a file system that tells letter case apart (Linux) NEW.ini is another file, which another merge's
+// lock of new.ini does not hold up; on one that does not (Windows) it is new.ini itself, and merging it
+// with itself is refused.
 TEST_F(MergeCommand, NamesThatDifferInCaseAreTheSameFileWhereTheSystemSaysSo) {
   const fs::path otherSpelling = dir / "NEW.ini";
   const bool caseBlind = fs::exists(otherSpelling);
   if (!caseBlind) {
     test::writeFile(otherSpelling, kUserList);
   }
-  request.fileToUpdate = otherSpelling;
-  host.outputChoice = dir / "out.ini";
+  request.fileToUpdate = host.outputChoice = otherSpelling;
+  otherMerge.emplace(request.newKeys);
   const MergeReport report = merge();
   if (caseBlind) {
     EXPECT_EQ(report.refusal, Refusal::SameFile);
