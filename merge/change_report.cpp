@@ -353,12 +353,6 @@ std::string formatThreeWayFindings(const MergeReport& report) {
   return out;
 }
 
-std::string formatChanges(const ChangeList& changes) {
-  std::string text;
-  writeChanges(changes, [&text](std::string_view piece) { text.append(piece); });
-  return text;
-}
-
 std::string changeReportText(const MergeReport& report, std::size_t mostLines) {
   std::string text;
   std::size_t lines = 0;

@@ -49,8 +49,8 @@ using ChangeList = std::vector<ChangeRecord, BlockAllocator<ChangeRecord>>;
 void recordChange(MergeReport& report, std::string_view section, std::string_view key, std::string_view value,
                   const KeyChange& change);
 
-std::string formatChanges(const ChangeList& changes);
-// The same text handed to emit in pieces of some kilobytes, so that no copy of it all is made.
+// The changes by section, in the order first met ("[G1]\n  ~ Speed: 1 -> 2\n[G3] (new section)\n  + k=1\n"),
+// handed to emit in pieces of some kilobytes, so that no copy of it all is made.
 void writeChanges(const ChangeList& changes, const std::function<void(std::string_view piece)>& emit);
 
 std::size_t countEffectiveChanges(const ChangeList& changes);

@@ -81,11 +81,6 @@ class IniDocument {
 
   // False once the document has fallen back to the whole-text functions.
   bool indexed() const { return !wholeText_.has_value(); }
-  // How many paragraphs the index names for a section: a lookup that the next paragraph does not answer
-  // searches these, and no more.
-  std::size_t paragraphsNamedFor(std::string_view section) const {
-    return loadedHeaders_.holderCount(section) + headerIndex_.find(NameIndex::hashOf(section)).size();
-  }
 
  private:
   // A paragraph's bytes lie in the loaded text, where it may shrink but not grow, or in the arena once an

@@ -206,22 +206,6 @@ std::uint32_t LoadedHeaders::firstSortedHolder(std::string_view key) const {
   }
 }
 
-std::size_t LoadedHeaders::holderCount(std::string_view name) const {
-  const std::string_view key = queryKey(name);
-  const Range holders = holdersOf(key, 0);
-  std::vector<std::uint32_t> paragraphs;
-  for (std::size_t position = holders.begin; position < holders.end; ++position) {
-    paragraphs.push_back(entries_[position].paragraph);
-  }
-  for (const std::uint32_t line : names_.find(hashOfKey(key))) {
-    if (keyOf(filed_[line]).starts_with(key)) {
-      paragraphs.push_back(filed_[line].paragraph);
-    }
-  }
-  std::sort(paragraphs.begin(), paragraphs.end());
-  return static_cast<std::size_t>(std::unique(paragraphs.begin(), paragraphs.end()) - paragraphs.begin());
-}
-
 void LoadedHeaders::retire(std::uint32_t paragraph) {
   if (paragraph >= retired_.size()) {
     retired_.resize(paragraph + 1);

@@ -40,8 +40,6 @@ class LoadedHeaders {
 
   // The first paragraph not retired that holds a header text of name; kNone when there is none.
   std::uint32_t firstHolder(std::string_view name) const;
-  // How many paragraphs, retired or not, held a header text of name when loaded.
-  std::size_t holderCount(std::string_view name) const;
   void retire(std::uint32_t paragraph);
   bool isRetired(std::uint32_t paragraph) const { return paragraph < retired_.size() && retired_[paragraph]; }
   void clear();

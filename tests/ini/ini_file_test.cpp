@@ -1,9 +1,8 @@
 #include "ini/file/ini_file.h"
 
 #include "file_fakes.h"
-#include "ini/document/ini_document.h"
+#include "ini/file/file_checks.h"
 #include "ini/file/file_faults.h"
-#include "ini/text/ini_text.h"
 #include "test_support.h"
 
 namespace ombrix {
@@ -92,39 +91,21 @@ TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   EXPECT_EQ(readFile(real), "new");
 }
 
-// A block never grows past its capacity; a full one moves to a larger one for the load step's line break.
-TEST(TextBlock, NeverGrowsPastItsCapacity) {
-  TextBlock block(4);
-  block.append("ab");
-  EXPECT_THROW(block.append("abc"), std::length_error);
-  EXPECT_THROW(block.resize(5), std::length_error);
-  block.append("\r\n");
-  EXPECT_EQ(IniDocument(std::move(block)).text(), "ab\r\n");
-  TextBlock full(6);
-  full.append("[A]\r\nk");
-  EXPECT_EQ(IniDocument(std::move(full)).text(), "[A]\r\nk\r\n");
-}
-
-// Names that share a bracket tag, or one line of thousands of "[", still point a lookup at one paragraph.
-TEST(IniDocument, IndexesEveryNameAHeaderCanStandFor) {
-  std::string list;
-  for (int game = 0; game < 1000; ++game) {
-    list += "[Game " + std::to_string(game) + " (U) [!]]\r\nk=1\r\n\r\n";
+TEST(LineEnds, OnlyCrLfMakesLinesForTheTextModel) {
+  TempDir dir;
+  const std::pair<std::string, LineEnds> cases[] = {
+      {"[A]\nk=1\n", LineEnds::OnlyLf},
+      {"[A]\r\nk=1\r\n", LineEnds::CrLf},
+      {"[A]\nk=1\r\n", LineEnds::CrLf},
+      {"[A]", LineEnds::None},
+      {"[A]\rk=1", LineEnds::OnlyCr},
+      {"[A]\rk=1\n", LineEnds::OnlyLf},
+      // A CR LF split between two reads of the file still counts: the CR is the last byte of the first.
+      {"a\n" + std::string(64 * 1024 - 3, 'x') + "\r\n", LineEnds::CrLf},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(lineEndsOf(dir.file("list.ini", cases[i].first)), cases[i].second) << "case " << i;
   }
-  std::string brackets(3000, '[');
-  list += brackets + "deep]\r\nk=1\r\n\r\n";
-  IniDocument document(list);
-  ASSERT_TRUE(document.indexed());
-  for (const char* name : {"Game 7 (U) [!]", "game 999 (u) [!]", "!]", "deep", "[[deep", "[[[[[[[[[[deep"}) {
-    EXPECT_EQ(document.paragraphsNamedFor(name), std::string_view(name) == "!]" ? 1000u : 1u) << name;
-  }
-  EXPECT_EQ(document.readKey(brackets.substr(0, 2999) + "deep", "k"), "1");
-  document.saveKey("Game 500 (U) [!]", "k", "2");
-  EXPECT_EQ(document.readKey("GAME 500 (U) [!]", "k"), "2");
-  // "[A]" leads the paragraph after the one read, but a line of many "[" before it holds "A" first.
-  IniDocument tails("[x[y[z[A]\r\nk=1\r\n\r\n[A]\r\nk=2\r\n");
-  EXPECT_EQ(tails.readKey("x[y[z[A", "k"), "1");
-  EXPECT_EQ(tails.readKey("A", "k"), "1");
 }
 
 }  // namespace

@@ -163,23 +163,6 @@ TEST_F(MergeCommand, AnOutputTakesThePermissionsOfTheListItIsMadeFrom) {
 }
 #endif
 
-TEST(LineEnds, OnlyCrLfMakesLinesForTheTextModel) {
-  TempDir dir;
-  const std::pair<std::string, LineEnds> cases[] = {
-      {"[A]\nk=1\n", LineEnds::OnlyLf},
-      {"[A]\r\nk=1\r\n", LineEnds::CrLf},
-      {"[A]\nk=1\r\n", LineEnds::CrLf},
-      {"[A]", LineEnds::None},
-      {"[A]\rk=1", LineEnds::OnlyCr},
-      {"[A]\rk=1\n", LineEnds::OnlyLf},
-      // A CR LF split between two reads of the file still counts: the CR is the last byte of the first.
-      {"a\n" + std::string(64 * 1024 - 3, 'x') + "\r\n", LineEnds::CrLf},
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(lineEndsOf(dir.file("list.ini", cases[i].first)), cases[i].second) << "case " << i;
-  }
-}
-
 TEST_F(MergeCommand, NamesTheFirstUnusablePathAndWhy) {
   const fs::path empty = dir.file("empty.ini", "");
   const fs::path mine = request.fileToUpdate;
