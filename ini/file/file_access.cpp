@@ -222,7 +222,11 @@ bool DiskFileAccess::writeWhole(const fs::path& path, const PieceSource& produce
     broken = fails(FileStep::Flush) || (!out.flushToDisk() && !failedAsTheSystemSays());
   }
   if (!out.close() && !broken) {
-    return failedAsTheSystemSays();
+    broken = !failedAsTheSystemSays();
+  }
+  if (broken) {
+    std::error_code error;
+    fs::remove(path, error);
   }
   return !broken;
 }
@@ -367,12 +371,7 @@ bool DiskFileAccess::replaceContentsLike(const fs::path& path, const PieceSource
   return whileInUse([&] {
     const fs::path target = writtenFile(path);
     const fs::path temporary = temporaryBeside(target);
-    if (!writeWhole(temporary, produce, permissionsFor(target, modeOf))) {
-      std::error_code error;
-      fs::remove(temporary, error);
-      return false;
-    }
-    return moveIntoPlace(temporary, target);
+    return writeWhole(temporary, produce, permissionsFor(target, modeOf)) && moveIntoPlace(temporary, target);
   });
 }
 
@@ -403,14 +402,14 @@ bool DiskFileAccess::copyFile(const fs::path& source, const fs::path& target) {
           readFailed = in.bad();
         },
         permissionsFor(resolved, source));
-    if (!written || readFailed) {
+    if (readFailed) {
       std::error_code error;
       fs::remove(temporary, error);
-      if (readFailed) {
-        FileError failure = fileErrorFromErrno(EIO);
-        failure.inSource = true;
-        return failed(failure);
-      }
+      FileError failure = fileErrorFromErrno(EIO);
+      failure.inSource = true;
+      return failed(failure);
+    }
+    if (!written) {
       return false;
     }
     return moveIntoPlace(temporary, resolved);

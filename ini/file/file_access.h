@@ -105,6 +105,8 @@ class DiskFileAccess final : public FileAccess {
   // Runs a whole operation again while another program holds its file, within the merge's budget.
   template <typename Operation>
   bool whileInUse(Operation&& operation);
+  // Makes path a new file of the pieces; a file it made and could not finish it removes, one it found there
+  // it leaves alone.
   bool writeWhole(const std::filesystem::path& path, const PieceSource& produce, std::filesystem::perms mode);
   bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target);
   bool openForReading(const std::filesystem::path& path, std::ifstream& in, std::size_t& size);

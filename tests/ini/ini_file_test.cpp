@@ -5,6 +5,20 @@
 #include "ini/file/file_faults.h"
 #include "test_support.h"
 
+#ifndef _WIN32
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// Every file and folder the process asks the system to put on the disk, in order: the file layer's calls
+// of fsync land here first.
+static std::vector<std::filesystem::path> flushedFiles;
+extern "C" int fsync(int descriptor) {
+  std::error_code error;
+  flushedFiles.push_back(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error));
+  return static_cast<int>(syscall(SYS_fsync, descriptor));
+}
+#endif
+
 namespace ombrix {
 namespace {
 
@@ -90,6 +104,38 @@ TEST(DiskFileAccess, WritesThroughASymbolicLink) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
   EXPECT_EQ(readFile(real), "new");
 }
+
+#ifndef _WIN32
+// A replace puts the new file's bytes on the disk before the rename and the folder after it; a flush puts the
+// file and its folder there. The new file is always made new: a link or a file planted under the names the
+// next ones take (the last one's number and one more) is neither followed nor written into.
+TEST(DiskFileAccess, FlushesWhatItWritesAndMakesEachTemporaryFileNew) {
+  TempDir dir;
+  const fs::path folder = fs::canonical(dir.path());
+  const fs::path list = dir.file("list.ini", "old");
+  DiskFileAccess disk;
+  flushedFiles.clear();
+  ASSERT_TRUE(disk.replaceContents(list, "new") && disk.flush(list));
+  ASSERT_EQ(flushedFiles.size(), 4u);
+  const fs::path temporary = flushedFiles[0];
+  EXPECT_EQ(temporary.parent_path(), folder);
+  EXPECT_EQ(std::vector(flushedFiles.begin() + 1, flushedFiles.end()), (std::vector{folder, list, folder}));
+
+  const std::string name = temporary.filename().string();
+  const std::size_t number = name.rfind('-') + 1;
+  const auto nextName = [&](unsigned ahead) {
+    return name.substr(0, number) + std::to_string(std::stoul(name.substr(number)) + ahead) + ".tmp";
+  };
+  const fs::path victim = dir.file("victim.ini", "victim");
+  fs::create_symlink(victim, folder / nextName(1));
+  dir.file(nextName(2), "a planted file");
+  EXPECT_FALSE(disk.replaceContents(list, "newer"));
+  EXPECT_FALSE(disk.replaceContents(list, "newer"));
+  EXPECT_EQ(readFile(victim), "victim");
+  EXPECT_EQ(readFile(list), "new");
+  EXPECT_EQ(readFile(folder / nextName(2)), "a planted file");
+}
+#endif
 
 TEST(LineEnds, OnlyCrLfMakesLinesForTheTextModel) {
   TempDir dir;
