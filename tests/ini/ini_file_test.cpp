@@ -140,8 +140,6 @@ TEST(DiskFileAccess, FlushesWhatItWritesAndMakesEachTemporaryFileNew) {
 TEST(LineEnds, OnlyCrLfMakesLinesForTheTextModel) {
   TempDir dir;
   const std::pair<std::string, LineEnds> cases[] = {
-      {"[A]\nk=1\n", LineEnds::OnlyLf},
-      {"[A]\r\nk=1\r\n", LineEnds::CrLf},
       {"[A]\nk=1\r\n", LineEnds::CrLf},
       {"[A]", LineEnds::None},
       {"[A]\rk=1", LineEnds::OnlyCr},

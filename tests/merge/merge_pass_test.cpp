@@ -5,7 +5,6 @@
 #include <map>
 #include <sstream>
 
-#include "engine_merge.h"
 #include "ini/text/ini_text.h"
 #include "test_support.h"
 
@@ -81,16 +80,6 @@ TEST(MergePass, KeepExistingWritesMissingAndEmptyKeysOnly) {
   store.values[{"G", "Blank"}] = "";
   EXPECT_THAT(writesFor(crlf("[G]|Speed=2|Blank=3|New=4|"), MergePolicy::KeepExisting, store),
               ElementsAre("[G]Blank=3", "[G]New=4"));
-}
-
-TEST(MergePass, CountsKeyLinesOutsideAnySectionUnderEveryPolicy) {
-  for (MergePolicy policy : {MergePolicy::ReplaceAll, MergePolicy::KeepPlayable, MergePolicy::KeepExisting}) {
-    const test::EngineMerge out =
-        test::mergeWith(MergeEngine::File, crlf("[A]|k=0||"), crlf("k=1|j=2|"), policy);
-    EXPECT_TRUE(out.completed);
-    EXPECT_EQ(out.count, 2);
-    EXPECT_EQ(out.list, crlf("[A]|k=0||")) << "a key without a section is never written";
-  }
 }
 
 // Each line, an empty one too, is reported, numbered in plain decimals, before it is handled.

@@ -83,9 +83,6 @@ class QtDialogs : public testing::Test {
     dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(name));
     QMetaObject::invokeMethod(dialog, "accept");
   }
-  static void answer(QWidget* box, QMessageBox::StandardButton button) {
-    static_cast<QMessageBox*>(box)->button(button)->click();
-  }
   // Cancels the dialog after noting the folder and the name it shows.
   static ModalDriver::Step cancelShowing(QString& folder, QString& name) {
     return [&folder, &name](QWidget* d) {
@@ -96,37 +93,27 @@ class QtDialogs : public testing::Test {
   }
 };
 
-TEST_F(QtDialogs, SaveAsksBeforeCreatingAndNoKeepsItOpen) {
+// Save asks before it creates a file, and before it replaces one, also one typed with a space after its
+// name; No keeps the dialog open, and the dialog only chooses: the merge makes the file.
+TEST_F(QtDialogs, SaveAsksBeforeCreatingOrReplacingAFile) {
   const std::string fresh = (dir / "fresh.ini").string();
+  std::vector<QString> prompts;
+  const auto answer = [&prompts](QMessageBox::StandardButton button) {
+    return [&prompts, button](QWidget* box) {
+      prompts.push_back(box->objectName());
+      static_cast<QMessageBox*>(box)->button(button)->click();
+    };
+  };
   ModalDriver driver({
       {"QFileDialog", [&](QWidget* d) { type(d, fresh); }},
-      {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
-      {"QFileDialog", [&](QWidget* d) { type(d, fresh); }},
-      {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }},
-  });
-  EXPECT_EQ(SaveDialog(platform, nullptr, "Ombrix Ini File (*.ini)|*.ini", "Save merged ini as", existing,
-                       existing),
-            fresh);
-  EXPECT_TRUE(driver.finished());
-  EXPECT_FALSE(fs::exists(fresh)) << "the dialog only chooses; the merge creates the file";
-}
-
-// Also when the name is typed with a space after it: the existing file is what the merge would replace.
-TEST_F(QtDialogs, SaveAsksBeforeReplacingAnExistingFile) {
-  QString prompt;
-  ModalDriver driver({
-      {"QFileDialog", [&](QWidget* d) { type(d, existing); }},
-      {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::No); }},
+      {"QMessageBox", answer(QMessageBox::No)},
       {"QFileDialog", [&](QWidget* d) { type(d, existing + ' '); }},
-      {"QMessageBox",
-       [&](QWidget* box) {
-         prompt = box->objectName();
-         answer(box, QMessageBox::Yes);
-       }},
+      {"QMessageBox", answer(QMessageBox::Yes)},
   });
   EXPECT_EQ(SaveDialog(platform, nullptr, "F|*.ini", "T", existing, existing), existing);
   EXPECT_TRUE(driver.finished());
-  EXPECT_NE(prompt, QStringLiteral("CreatePrompt")) << "asked to replace, not to create a new file";
+  EXPECT_EQ(prompts, (std::vector<QString>{"CreatePrompt", "ReplacePrompt"}));
+  EXPECT_FALSE(fs::exists(fresh));
 }
 
 TEST_F(QtDialogs, FullPathProposalOpensItsFolderAndMissingStartFolderFallsBackHome) {
