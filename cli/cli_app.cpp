@@ -125,7 +125,7 @@ std::optional<std::string> checkCombination(const CliOptions& options) {
   }
   if ((options.base || options.preferNew || options.failOnConflict) &&
       options.policy != MergePolicy::KeepMyEdits) {
-    return "--base, --prefer-new and --fail-on-conflict go with --policy keep-my-edits";
+    return "--base, --prefer-new and --fail-on-conflict go with --policy " + policyName(MergePolicy::KeepMyEdits);
   }
   return std::nullopt;
 }
@@ -158,7 +158,7 @@ std::optional<std::string> parseArgs(const std::vector<std::string>& args, CliOp
       const std::optional<std::string> name = valueOf("--policy");
       const std::optional<MergePolicy> policy = name ? policyNamed(*name) : std::nullopt;
       if (!policy) {
-        return "--policy needs one of replace-all, keep-playable, keep-existing, keep-my-edits";
+        return "--policy needs one of " + policyNameList();
       }
       options.policy = *policy;
     } else if (arg == "--prefer-new") {

@@ -212,6 +212,14 @@ std::string policyName(MergePolicy policy) {
   return {};
 }
 
+std::string policyNameList() {
+  std::string list;
+  for (const auto& [policy, name] : kPolicyNames) {
+    list.append(list.empty() ? "" : ", ").append(name);
+  }
+  return list;
+}
+
 std::optional<MergePolicy> policyNamed(std::string_view name) {
   for (const auto& [policy, named] : kPolicyNames) {
     if (named == name) {

@@ -26,6 +26,7 @@ enum class MergePolicy {
 // The policies by the names that the command line takes and the messages use.
 std::string policyName(MergePolicy policy);
 std::optional<MergePolicy> policyNamed(std::string_view name);
+std::string policyNameList();  // "replace-all, keep-playable, ..."
 
 class ThreeWayMerge;
 
