@@ -125,7 +125,8 @@ std::optional<std::string> checkCombination(const CliOptions& options) {
   }
   if ((options.base || options.preferNew || options.failOnConflict) &&
       options.policy != MergePolicy::KeepMyEdits) {
-    return "--base, --prefer-new and --fail-on-conflict go with --policy " + policyName(MergePolicy::KeepMyEdits);
+    return "--base, --prefer-new and --fail-on-conflict go with --policy " +
+           policyName(MergePolicy::KeepMyEdits);
   }
   return std::nullopt;
 }

@@ -91,14 +91,17 @@ TEST_F(Bases, FollowTheFileNotItsSpelling) {
   ASSERT_EQ(mergeInPlace(kNewList).outcome, MergeOutcome::Merged);
   std::error_code noLinks;
   fs::create_symlink(request.fileToUpdate, dir / "link.ini", noLinks);
-  for (const fs::path& spelling : {dir / "." / "Mine.INI", noLinks ? request.fileToUpdate : dir / "link.ini"}) {
+  const fs::path link = noLinks ? request.fileToUpdate : dir / "link.ini";
+  for (const fs::path& spelling : {dir / "." / "Mine.INI", link}) {
     EXPECT_EQ(keptBaseOf(spelling), kNewList) << spelling;
   }
 }
 
 TEST_F(Bases, UndoPutsThePreviousBaseBack) {
   const fs::path& list = request.fileToUpdate;
-  const auto undo = [this](const fs::path& file) { return undoMerge(file, diskFileAccess(), options.basesFolder); };
+  const auto undo = [this](const fs::path& list) {
+    return undoMerge(list, diskFileAccess(), options.basesFolder);
+  };
   ASSERT_EQ(mergeInPlace(kNewList).outcome, MergeOutcome::Merged);
   ASSERT_EQ(mergeInPlace(crlf("[G]|Speed=3")).outcome, MergeOutcome::Merged);
   ASSERT_TRUE(undo(list).done);

@@ -246,9 +246,7 @@ TEST(MergeMessages, TheResultComesInTaggedParts) {
   report.baseNotKept = true;
   auto kinds = [&report] {
     std::vector<Kind> found;
-    for (const ResultPart& part : resultParts(report, Audience::Window)) {
-      found.push_back(part.kind);
-    }
+    std::ranges::transform(resultParts(report, Audience::Window), std::back_inserter(found), &ResultPart::kind);
     return found;
   };
   EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::Base, Kind::Backup, Kind::Count, Kind::Conflicts, Kind::BaseNotKept}));

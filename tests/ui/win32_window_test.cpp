@@ -162,12 +162,6 @@ TEST_F(Win32Window, MovedToAMonitorOfAnotherDpiItScalesItsLayout) {
   }
 }
 
-TEST_F(Win32Window, ADropBesideTheBoxesChangesNothing) {
-  SendMessageW(window.window().handle(), WM_DROPFILES,
-               reinterpret_cast<WPARAM>(droppedFile(L"C:\\elsewhere.ini", {2, 2})), 0);
-  EXPECT_EQ(box(1) + box(2), "");
-}
-
 // The paths in the registry, under a key of the test's own: any text (a %NAME% in it is not expanded), and
 // an empty one, round trip exactly.
 TEST(Registry, KeepsThePathsExactly) {
