@@ -61,8 +61,4 @@ std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std
   return std::string_view::npos;
 }
 
-bool containsIgnoringCase(std::string_view text, std::string_view needle) {
-  return findIgnoringCase(text, needle) != std::string_view::npos;
-}
-
 }  // namespace ombrix

@@ -99,6 +99,4 @@ inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 // std::string_view::npos when there is none. An empty needle is found at from (when from <= size).
 std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from = 0);
 
-bool containsIgnoringCase(std::string_view text, std::string_view needle);
-
 }  // namespace ombrix

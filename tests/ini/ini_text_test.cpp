@@ -58,7 +58,6 @@ const ReadCase kReads[] = {
     {"lone CR is part of the value", "[A]\r\nk=1\r2\r\n\r\n", "A", "k", "1\r2"},
     // The end of the text closes a section that no empty line follows.
     {"open-ended last section", crlf("[A]|k1=1||[B]|x=9|"), "B", "x", "9"},
-    {"open-ended without final break", "[A]\r\nk=1", "A", "k", "1"},
     {"open-ended, value up to the end", "[A]\r\nk=1\r", "A", "k", "1\r"}};
 
 TEST(ReadKeyInText, ReadsTheValueTheTextModelFinds) {

@@ -42,7 +42,7 @@ TEST(BasesKept, OnlyByACompletedMergeThatTookEveryNewValue) {
       s.host.outputChoice = s.dir / (c.outputIsAFolder ? "folder.ini" : "out.ini");
     }
     if (c.policy == MergePolicy::KeepMyEdits) {
-      s.request.base = s.dir.file("base.ini", kUserList);
+      s.keepMyEditsWithBase("base.ini", kUserList);
     }
     const MergeReport report = s.merge();
     EXPECT_EQ(report.outcome, c.outputIsAFolder ? MergeOutcome::Failed : MergeOutcome::Merged) << c.name;

@@ -64,11 +64,6 @@ std::map<fs::path, std::string> filesIn(const fs::path& folder) {
   return files;
 }
 
-void keepMyEditsWithBase(TwoLists& s, const char* name) {
-  s.request.policy = MergePolicy::KeepMyEdits;
-  s.request.base = s.dir.file(name, kNewList);
-}
-
 // Each refusal comes before anything is written: every file in the folder is as it was, and none is added.
 TEST(MergeRefusals, LeaveEveryFileAsItWas) {
   const std::string utf16("\xFF\xFE[\0G\0]\0\r\0\n\0", 12);
@@ -83,19 +78,12 @@ TEST(MergeRefusals, LeaveEveryFileAsItWas) {
       {"an output over the new keys", Refusal::SameFile,
        [](auto& s) { s.host.outputChoice = s.request.newKeys; }},
       {"an output over the base", Refusal::OverBase,
-       [](auto& s) {
-         keepMyEditsWithBase(s, "old.ini");
-         s.host.outputChoice = s.request.base;
-       }},
-      {"a backup over the base", Refusal::OverBase, [](auto& s) { keepMyEditsWithBase(s, "Mine.bak"); }},
+       [](auto& s) { s.host.outputChoice = s.keepMyEditsWithBase("old.ini"); }},
+      {"a backup over the base", Refusal::OverBase, [](auto& s) { s.keepMyEditsWithBase("Mine.bak"); }},
       {"UTF-16 new keys", Refusal::Utf16, [&](auto& s) { s.request.newKeys = s.dir.file("u.ini", utf16); }},
       {"UTF-16 list, big-endian", Refusal::Utf16,
        [&](auto& s) { s.request.fileToUpdate = s.dir.file("u.ini", utf16BigEndian); }},
-      {"UTF-16 base", Refusal::Utf16,
-       [&](auto& s) {
-         s.request.policy = MergePolicy::KeepMyEdits;
-         s.request.base = s.dir.file("u.ini", utf16);
-       }},
+      {"UTF-16 base", Refusal::Utf16, [&](auto& s) { s.keepMyEditsWithBase("u.ini", utf16); }},
       {"LF line ends", Refusal::LfLineEnds,
        [](auto& s) { s.request.fileToUpdate = s.dir.file("unix.ini", "[G1]\nSpeed=1\n\n"); }},
       {"CR line ends", Refusal::CrLineEnds,
@@ -337,8 +325,7 @@ TEST(Faults, EveryEngineWritesTheWholeListWhenStepsFailAFewTimes) {
             MergeOutcome::Merged);
   // The base is read first: a list that took it unchanged keeps its edits as keep-playable merges.
   TwoLists lists;
-  lists.request.policy = MergePolicy::KeepMyEdits;
-  lists.request.base = lists.dir.file("old.ini", kUserList);
+  lists.keepMyEditsWithBase("old.ini", kUserList);
   EXPECT_EQ(mergeWithFaults(lists, {FileStep::Read, 1, 50}, MergeEngine::Memory).outcome,
             MergeOutcome::Merged);
   EXPECT_EQ(readFile(lists.request.fileToUpdate), kMerged);

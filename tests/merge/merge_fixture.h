@@ -73,6 +73,11 @@ struct TwoLists {
     options.basesFolder = data / "bases";
   }
   MergeReport merge() { return runMergeCommand(request, host, options); }
+  // Keeps the user's edits against a base of the given bytes; returns the base.
+  std::filesystem::path keepMyEditsWithBase(const char* name, std::string_view bytes = kNewList) {
+    request.policy = MergePolicy::KeepMyEdits;
+    return request.base = dir.file(name, bytes);
+  }
   // Merges other new keys into the list in place.
   MergeReport mergeInPlace(const std::string& newKeys, MergePolicy policy = MergePolicy::ReplaceAll) {
     test::writeFile(request.newKeys, newKeys);
