@@ -99,8 +99,8 @@ TEST_F(Bases, FollowTheFileNotItsSpelling) {
 
 TEST_F(Bases, UndoPutsThePreviousBaseBack) {
   const fs::path& list = request.fileToUpdate;
-  const auto undo = [this](const fs::path& list) {
-    return undoMerge(list, diskFileAccess(), options.basesFolder);
+  const auto undo = [this](const fs::path& file) {
+    return undoMerge(file, diskFileAccess(), options.basesFolder);
   };
   ASSERT_EQ(mergeInPlace(kNewList).outcome, MergeOutcome::Merged);
   ASSERT_EQ(mergeInPlace(crlf("[G]|Speed=3")).outcome, MergeOutcome::Merged);
