@@ -28,11 +28,6 @@ namespace ombrix {
 
 // The two files and the policy, as the front end holds them.
 struct MergeRequest {
-  MergeRequest() = default;
-  MergeRequest(std::filesystem::path newKeysFile, std::filesystem::path listToUpdate,
-               MergePolicy mergePolicy = MergePolicy::KeepPlayable)
-      : newKeys(std::move(newKeysFile)), fileToUpdate(std::move(listToUpdate)), policy(mergePolicy) {}
-
   std::filesystem::path newKeys;
   std::filesystem::path fileToUpdate;
   MergePolicy policy = MergePolicy::KeepPlayable;

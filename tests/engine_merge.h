@@ -59,6 +59,13 @@ inline EngineMerge mergeWith(MergeEngine engine, const std::string& list, const 
   return result;
 }
 
+// A document over a copy of text, its sections read in chunks of chunkBytes.
+inline IniDocument documentOf(std::string_view text, std::size_t chunkBytes = IniDocument::kChunkBytes) {
+  TextBlock block(text.size());
+  block.append(text);
+  return IniDocument(std::move(block), chunkBytes);
+}
+
 // A read of section and key from the document and from reference, the text the whole-text functions hold;
 // then, given a value, the same write to both.
 struct DocumentStep {

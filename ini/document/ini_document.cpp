@@ -147,12 +147,6 @@ TextBlock withLoadedLineBreak(TextBlock bytes) {
   return bytes;
 }
 
-TextBlock copyWithRoom(std::string_view bytes) {
-  TextBlock block(bytes.size() + kCrLf.size());
-  block.append(bytes);
-  return block;
-}
-
 }  // namespace
 
 // A merge into a large list moves some tenth of its text to the arena (the paragraphs that grew), so the
@@ -164,9 +158,6 @@ IniDocument::IniDocument(TextBlock bytes, std::size_t chunkBytes)
       continuedChunkBytes_(std::max<std::size_t>(chunkBytes / 4, 1)) {
   parse();
 }
-
-IniDocument::IniDocument(std::string_view bytes, std::size_t chunkBytes)
-    : IniDocument(copyWithRoom(bytes), chunkBytes) {}
 
 // Paragraphs point into loaded_, which never changes its size from here on. One look at every CR finds both
 // the ends of the paragraphs (CR LF CR LF) and the header texts ("]" CR), whose names are then indexed.

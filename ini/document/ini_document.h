@@ -49,7 +49,6 @@ class IniDocument {
   // chunkBytes: the size from which a paragraph's lines go on in a new chunk; tests set it low.
   static constexpr std::size_t kChunkBytes = 512;
   explicit IniDocument(TextBlock bytes, std::size_t chunkBytes = kChunkBytes);
-  explicit IniDocument(std::string_view bytes, std::size_t chunkBytes = kChunkBytes);
   IniDocument(const IniDocument&) = delete;
   IniDocument& operator=(const IniDocument&) = delete;
 

@@ -45,7 +45,6 @@ std::string describeFileError(const FileError& error);
 // wait, each wait longer than the one before, until the budget is spent; then it fails for good.
 class InUseWaits {
  public:
-  using Clock = std::chrono::steady_clock;
   using Wait = std::function<void(std::chrono::milliseconds)>;
   static constexpr std::chrono::milliseconds kBudget{2000};
 

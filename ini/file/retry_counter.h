@@ -18,7 +18,6 @@ class RetryCounter {
     return true;
   }
 
-  int failures() const { return failures_; }
 
  private:
   int failures_ = 0;

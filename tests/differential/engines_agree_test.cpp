@@ -36,7 +36,7 @@ TEST(EnginesAgree, OnGeneratedMergesUnderEveryPolicy) {
       ASSERT_EQ(actual.count, expected.count) << "seed " << seed;
       ASSERT_TRUE(actual.completed && expected.completed);
     }
-    indexedCases += IniDocument(userList).indexed() ? 1 : 0;
+    indexedCases += test::documentOf(userList).indexed() ? 1 : 0;
   }
   // The generator's lists are all ordinary enough for the index: the fallback is not what is tested here.
   EXPECT_EQ(indexedCases, static_cast<int>(kCases));
@@ -94,7 +94,8 @@ TEST(EnginesAgree, OnGeneratedSequencesOfReadsAndWrites) {
     std::string reference = generator.userList();
     // Most documents read their sections in chunks of a few lines, so runs of chunks and their key index
     // are tried on every kind of edit.
-    IniDocument document(reference, seed % 4 == 0 ? IniDocument::kChunkBytes : 1 + seed % 61);
+    const std::size_t chunkBytes = seed % 4 == 0 ? IniDocument::kChunkBytes : 1 + seed % 61;
+    IniDocument document = test::documentOf(reference, chunkBytes);
     document.trackChanges(true);
     normaliseLoadedText(reference);
     std::mt19937 random(seed);

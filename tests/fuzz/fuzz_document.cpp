@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const std::size_t chunkBytes =
       data.ConsumeBool() ? ombrix::IniDocument::kChunkBytes : data.ConsumeIntegralInRange<std::size_t>(1, 64);
   std::string reference = data.ConsumeRandomLengthString(4096);
-  ombrix::IniDocument document(reference, chunkBytes);
+  ombrix::IniDocument document = ombrix::test::documentOf(reference, chunkBytes);
   ombrix::normaliseLoadedText(reference);
   while (data.remaining_bytes() > 0) {
     const std::string section = pickName(data, kSections, std::size(kSections));

@@ -4,6 +4,7 @@
 
 #include "ini/document/ini_document.h"
 
+#include "engine_merge.h"
 #include "ini/text/ini_text.h"
 #include "test_support.h"
 
@@ -31,7 +32,7 @@ TEST(IniDocument, IndexesEveryNameAHeaderCanStandFor) {
   }
   const std::string brackets(3000, '[');
   list += brackets + "deep]\r\nk=deep\r\n\r\n[x[y[z[A]\r\nk=1\r\n\r\n[A]\r\nk=2\r\n";
-  IniDocument document(list);
+  IniDocument document = test::documentOf(list);
   ASSERT_TRUE(document.indexed());
   normaliseLoadedText(list);
   const std::string names[] = {"Game 7 (U) [!]", "game 999 (u) [!]", "!]", "deep", "[[deep",

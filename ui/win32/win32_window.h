@@ -35,7 +35,6 @@ class Win32MergerWindow final : public FormControls {
   formOmbrixMerger& form() { return form_; }
   HWND handle() const { return window_; }
   HWND control(std::string_view name) const;
-  int dpi() const { return dpi_; }
 
   std::string text(std::string_view control) const override;
   void setText(std::string_view control, std::string_view text) override;
