@@ -79,7 +79,6 @@ TEST(IniFile, EachCallRetriesWithinOneBudgetOf100Failures) {
 TEST(IniFile, ReadsAndWritesTheFileAsItIsNow) {
   TempDir dir;
   const auto file = dir.file("list.ini", kSample);
-  EXPECT_EQ(GetKey(file, "a", "K2", "D"), "2");
   EXPECT_EQ(GetKey(file, "A", "k3", "D"), "D");
   test::writeFile(file, crlf("[A]|k=1||[B]|x=9||"));
   EXPECT_EQ(GetKey(file, "A", "k", "D"), "1");

@@ -42,7 +42,6 @@ TEST(CaseFold, ComparesEveryPlaceOfNamesOfAnyLength) {
       std::string other = name;
       other[place] = 'K';
       EXPECT_TRUE(equalsIgnoringCase(name, other)) << size << " " << place;
-      EXPECT_FALSE(sameBytes(name.data(), other.data(), size)) << size << " " << place;
       other[place] = 'j';
       EXPECT_FALSE(equalsIgnoringCase(name, other)) << size << " " << place;
     }

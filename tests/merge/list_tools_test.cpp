@@ -72,22 +72,17 @@ TEST_F(Undo, RefusesWithAReasonAndChangesNothing) {
 }
 
 TEST(ChangeList, GroupsBySectionAndLeavesOutWritesThatChangedNothing) {
-  struct Write {
-    std::string_view section, key, value, oldValue;
-    KeyChange::Kind kind;
-    bool sectionAdded;
-  };
-  const Write writes[] = {
-      {"G1", "Speed", "2", "1", KeyChange::Kind::Changed, false},
-      {"G1", "Comment", "Playable", "Playable", KeyChange::Kind::None, false},
-      {"G3", "Comment", "Almost", "", KeyChange::Kind::Added, true},
-      {"g1", "Old", "", "x", KeyChange::Kind::Deleted, false},
-      {"G3", "Speed", "3", "", KeyChange::Kind::Added, true},
+  using Kind = KeyChange::Kind;
+  const std::tuple<std::string_view, std::string_view, std::string_view, KeyChange> writes[] = {
+      {"G1", "Speed", "2", {Kind::Changed, false, "1"}},
+      {"G1", "Comment", "Playable", {Kind::None, false, "Playable"}},
+      {"G3", "Comment", "Almost", {Kind::Added, true, ""}},
+      {"g1", "Old", "", {Kind::Deleted, false, "x"}},
+      {"G3", "Speed", "3", {Kind::Added, true, ""}},
   };
   MergeReport report;
-  for (const Write& write : writes) {
-    recordChange(report, write.section, write.key, write.value,
-                 KeyChange{write.kind, write.sectionAdded, write.oldValue});
+  for (const auto& [section, key, value, change] : writes) {
+    recordChange(report, section, key, value, change);
   }
   EXPECT_EQ(
       changeReportText(report, 6),

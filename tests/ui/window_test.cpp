@@ -147,7 +147,6 @@ TEST_F(Window, ShowsTheLineNumberWhileMergingAndItsCaptionAfter) {
     return text.startsWith(QStringLiteral("Processing line "));
   }));
   EXPECT_TRUE(captionWhileMessageShown.startsWith(QStringLiteral("This tool merges")));
-  EXPECT_EQ(messages.shown.back().text, "3000 lines changed.");
 }
 
 }  // namespace
