@@ -166,7 +166,8 @@ TEST_F(MergeCommand, NamesTheFirstUnusablePathAndWhy) {
       {newKeys, dir.path(), {2, dir.path(), FileProblem::Folder}},
   };
   for (const auto& c : cases) {
-    request = {c.newKeys, c.fileToUpdate};
+    request.newKeys = c.newKeys;
+    request.fileToUpdate = c.fileToUpdate;
     const MergeReport report = merge();
     EXPECT_EQ(report.outcome, MergeOutcome::NeedsFile);
     EXPECT_EQ(report.unusableFile.index, c.expected.index) << c.newKeys << " " << c.fileToUpdate;

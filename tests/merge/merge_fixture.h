@@ -63,12 +63,13 @@ struct TwoLists {
   TempDir dir;
   TempDir data;
   FakeHost host;
-  MergeRequest request{dir.file("new.ini", kNewList), dir.file("Mine.INI", kUserList)};
+  MergeRequest request;
   MergeOptions options;
   std::optional<OtherMerge> otherMerge;
 
   TwoLists() {
-    host.outputChoice = request.fileToUpdate;
+    request.newKeys = dir.file("new.ini", kNewList);
+    request.fileToUpdate = host.outputChoice = dir.file("Mine.INI", kUserList);
     options.waitForOtherMerge = std::chrono::milliseconds(0);
     options.basesFolder = data / "bases";
   }
