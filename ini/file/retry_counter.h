@@ -18,7 +18,6 @@ class RetryCounter {
     return true;
   }
 
-
  private:
   int failures_ = 0;
 };
